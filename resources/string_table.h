@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// User-visible texts by id (101-135), English and German with the same ids, compiled into the
+// core. Texts are UTF-8.
+namespace trawlix {
+
+enum class Language { English, German };
+
+// German when LC_ALL, else LC_MESSAGES, else LANG starts with "de"; English otherwise.
+[[nodiscard]] Language LanguageFromEnvironment();
+
+// The process-wide language, chosen once at start (from the environment unless set).
+void SetLanguage(Language language);
+[[nodiscard]] Language CurrentLanguage();
+
+// The text of `id` in the current (or given) language; empty for an unknown id.
+[[nodiscard]] std::string LoadString(int id);
+[[nodiscard]] std::string LoadString(int id, Language language);
+
+} // namespace trawlix
