@@ -31,6 +31,6 @@ function(trawlix_add_fuzzer name)
     set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
     add_test(NAME ${name}
              COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
-                     sh -c "mkdir -p '${work}' && exec \"$0\" -max_total_time=$${TRAWLIX_FUZZ_SECONDS:-20} -rss_limit_mb=2048 -timeout=10 '${work}' '${ARG_CORPUS}'" $<TARGET_FILE:${name}>)
+                     sh -c "mkdir -p '${work}' && exec \"$0\" -max_total_time=\${TRAWLIX_FUZZ_SECONDS:-20} -rss_limit_mb=2048 -timeout=10 '${work}' '${ARG_CORPUS}'" $<TARGET_FILE:${name}>)
     set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
 endfunction()
