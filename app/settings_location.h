@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+// What decides where "trawlix.ini" lives; the system's values by default, a test's own otherwise.
+struct SettingsEnvironment
+{
+    // The program's own folder, ending with '/'.
+    std::string programDirectory;
+    // $XDG_CONFIG_HOME and $HOME; empty when unset.
+    std::string xdgConfigHome;
+    std::string home;
+    // Whether files can be created in a folder.
+    std::function<bool(const std::string&)> isWritableDirectory;
+};
+
+inline constexpr const char* kSettingsFileName = "trawlix.ini";
+
+// The running program's values.
+[[nodiscard]] SettingsEnvironment SystemSettingsEnvironment();
+
+// "trawlix.ini" in the program's folder; when that folder is not writable (an installed program),
+// the per-user file $XDG_CONFIG_HOME/trawlix/trawlix.ini, with ~/.config for an unset or relative
+// $XDG_CONFIG_HOME. Empty when neither place can be named.
+[[nodiscard]] std::string SettingsFilePath(const SettingsEnvironment& environment);

@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/settings_location.h"
+#include "testsupport/temp_folder.h"
+
+namespace {
+
+SettingsEnvironment Environment(bool programFolderWritable, std::string xdg, std::string home)
+{
+    SettingsEnvironment environment;
+    environment.programDirectory = "/opt/trawlix/bin/";
+    environment.xdgConfigHome = std::move(xdg);
+    environment.home = std::move(home);
+    environment.isWritableDirectory = [programFolderWritable](const std::string& folder) {
+        EXPECT_EQ(folder, "/opt/trawlix/bin/");
+        return programFolderWritable;
+    };
+    return environment;
+}
+
+TEST(SettingsLocation, ChoosesTheProgramFolderOrThePerUserFile)
+{
+    struct Case
+    {
+        bool writable;
+        const char* xdg;
+        const char* home;
+        const char* path;
+    };
+    const Case cases[] = {
+        {true, "/x/config", "/home/u", "/opt/trawlix/bin/trawlix.ini"},
+        {false, "/x/config", "/home/u", "/x/config/trawlix/trawlix.ini"},
+        {false, "/x/config/", "/home/u", "/x/config/trawlix/trawlix.ini"},
+        {false, "", "/home/u", "/home/u/.config/trawlix/trawlix.ini"},
+        {false, "relative/config", "/home/u", "/home/u/.config/trawlix/trawlix.ini"},
+        {false, "", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.xdg) + " | " + c.home);
+        EXPECT_EQ(SettingsFilePath(Environment(c.writable, c.xdg, c.home)), c.path);
+    }
+
+    SettingsEnvironment noProgramFolder = Environment(true, "", "/home/u");
+    noProgramFolder.programDirectory.clear();
+    EXPECT_EQ(SettingsFilePath(noProgramFolder), "/home/u/.config/trawlix/trawlix.ini");
+}
+
+TEST(SettingsLocation, SystemEnvironment)
+{
+    const SettingsEnvironment environment = SystemSettingsEnvironment();
+    ASSERT_FALSE(environment.programDirectory.empty());
+    EXPECT_EQ(environment.programDirectory.back(), '/');
+    testsupport::TempFolder folder;
+    EXPECT_TRUE(environment.isWritableDirectory(folder.Path().string()));
+    EXPECT_FALSE(environment.isWritableDirectory((folder.Path() / "missing").string()));
+    EXPECT_FALSE(SettingsFilePath(environment).empty());
+}
+
+} // namespace
