@@ -1,0 +1,176 @@
+#include "cli/options.h"
+
+#include <charconv>
+#include <fstream>
+
+namespace {
+
+bool ParseInt(const std::string& text, int low, int high, int& value)
+{
+    int parsed = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
+    if (text.empty() || ec != std::errc() || ptr != end || parsed < low || parsed > high)
+        return false;
+    value = parsed;
+    return true;
+}
+
+ParseResult Fail(std::string reason)
+{
+    return ParseResult{std::nullopt, std::move(reason)};
+}
+
+} // namespace
+
+std::optional<std::string> ReadFirstLine(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string line;
+    std::getline(in, line);
+    if (in.bad())
+        return std::nullopt;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* envPassword,
+                             PasswordFileReader readPasswordFile)
+{
+    ScanOptions options;
+    if (envPassword != nullptr)
+        options.password = envPassword;
+    std::optional<std::string> subnet;
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        // Options with a value take it from the next argument or after '='.
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (arg.rfind("--", 0) == 0) {
+            if (const auto eq = arg.find('='); eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                inlineValue = arg.substr(eq + 1);
+            }
+        }
+        auto value = [&](std::string& out) -> bool {
+            if (inlineValue) {
+                out = *inlineValue;
+                return true;
+            }
+            if (i + 1 >= args.size())
+                return false;
+            out = args[++i];
+            return true;
+        };
+        std::string text;
+        auto flag = [&]() { return !inlineValue.has_value(); };
+
+        if (name == "--help" || name == "-h") {
+            options.showHelp = true;
+        } else if (name == "--version") {
+            options.showVersion = true;
+        } else if (name == "--first" || name == "--last") {
+            if (!value(text))
+                return Fail(name + " needs a host number");
+            int host = 0;
+            const bool first = name == "--first";
+            if (!ParseInt(text, first ? 0 : 1, 254, host))
+                return Fail(name + " must be a number from " + (first ? "0" : "1") + " to 254");
+            (first ? options.firstHost : options.lastHost) = host;
+        } else if (name == "--no-range" && flag()) {
+            options.scanRange = false;
+        } else if (name == "--no-default-address" && flag()) {
+            options.scanDefaultAddress = false;
+        } else if (name == "--user") {
+            if (!value(options.user))
+                return Fail("--user needs a name");
+        } else if (name == "--password-file") {
+            if (!value(text))
+                return Fail("--password-file needs a file");
+            const auto password = readPasswordFile(text);
+            if (!password)
+                return Fail("cannot read the password file " + text);
+            options.password = *password;
+        } else if (name == "--http" && flag()) {
+            options.useHttps = false;
+        } else if (name == "--update-server") {
+            if (!value(options.updateServer) || options.updateServer.empty())
+                return Fail("--update-server needs HOST[:PORT]");
+        } else if (name == "--jobs") {
+            if (!value(text) || !ParseInt(text, 1, 255, options.jobs))
+                return Fail("--jobs must be a number from 1 to 255");
+        } else if (name == "--format") {
+            if (!value(text))
+                return Fail("--format needs table, csv or json");
+            if (text == "table")
+                options.format = ScanOptions::Format::Table;
+            else if (text == "csv")
+                options.format = ScanOptions::Format::Csv;
+            else if (text == "json")
+                options.format = ScanOptions::Format::Json;
+            else
+                return Fail("unknown format " + text + " (table, csv or json)");
+        } else if (name == "--lang") {
+            if (!value(text))
+                return Fail("--lang needs en or de");
+            if (text == "en")
+                options.language = ScanOptions::Language::English;
+            else if (text == "de")
+                options.language = ScanOptions::Language::German;
+            else
+                return Fail("unknown language " + text + " (en or de)");
+        } else if (name == "--no-progress" && flag()) {
+            options.progress = false;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Fail("unknown option " + arg);
+        } else if (subnet) {
+            return Fail("only one subnet may be given");
+        } else {
+            subnet = arg;
+        }
+    }
+
+    if (options.showHelp || options.showVersion)
+        return ParseResult{options, {}};
+    if (options.scanRange) {
+        if (!subnet)
+            return Fail("a subnet is needed, e.g. 192.168.1.*");
+        // Only the part before the last dot counts; a text without a dot is the prefix itself.
+        const auto dot = subnet->rfind('.');
+        options.prefix = (dot == std::string::npos || dot == 0) ? *subnet : subnet->substr(0, dot);
+        if (options.prefix.size() + 4 > 127)
+            return Fail("the subnet is too long");
+        if (options.firstHost > options.lastHost)
+            return Fail("--first must not be greater than --last");
+    } else if (subnet) {
+        return Fail("--no-range searches only 10.10.10.10 and takes no subnet");
+    }
+    if (!options.scanRange && !options.scanDefaultAddress)
+        return Fail("--no-range with --no-default-address leaves nothing to search");
+    return ParseResult{options, {}};
+}
+
+std::string UsageText()
+{
+    return "Usage: trawlix-scan [OPTIONS] SUBNET        e.g. 192.168.1.*\n"
+           "Searches SUBNET (only the part before the last dot counts) and 10.10.10.10 for adapters.\n"
+           "  --first N, --last N          host range, default 1 and 254\n"
+           "  --no-range                   search only 10.10.10.10\n"
+           "  --no-default-address         do not search 10.10.10.10\n"
+           "  --user NAME                  LX400 user, default admin\n"
+           "  --password-file FILE         LX400 password from the first line of FILE\n"
+           "                               (TRAWLIX_PASSWORD in the environment works as well)\n"
+           "  --http                       LX400 over HTTP on port 80 instead of HTTPS on 443\n"
+           "  --update-server HOST[:PORT]  the vendor's web server\n"
+           "  --jobs N                     probe jobs at once, 1 to 255, default 10\n"
+           "  --format table|csv|json      default table\n"
+           "  --lang en|de                 language of texts such as the Update column\n"
+           "  --no-progress                no progress bar on standard error\n"
+           "  --version, --help\n"
+           "Exit status: 0 after a completed search, 2 for wrong usage, 1 for other failures,\n"
+           "130 when interrupted (what was found so far is printed).\n";
+}

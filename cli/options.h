@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// What a run of trawlix-scan was asked to do, from its command line and environment.
+struct ScanOptions
+{
+    enum class Format { Table, Csv, Json };
+    enum class Language { FromLocale, English, German };
+
+    std::string prefix; // the subnet up to, not including, its last dot
+    int firstHost = 1;
+    int lastHost = 254;
+    bool scanRange = true;
+    bool scanDefaultAddress = true;
+    std::string user = "admin";
+    std::string password = "lx400-dflt";
+    bool useHttps = true;
+    std::string updateServer; // empty: the vendor's own host
+    int jobs = 10;
+    Format format = Format::Table;
+    Language language = Language::FromLocale;
+    bool progress = true;
+    bool showVersion = false;
+    bool showHelp = false;
+};
+
+// The outcome of parsing: options, or a one-line reason for exit status 2.
+struct ParseResult
+{
+    std::optional<ScanOptions> options;
+    std::string error;
+};
+
+// Reads the password file's first line (without its line end); nullopt when it cannot be read.
+using PasswordFileReader = std::optional<std::string> (*)(const std::string& path);
+
+// Parses argv[1..]. `envPassword` is TRAWLIX_PASSWORD when set; a password file wins over it.
+[[nodiscard]] ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* envPassword,
+                                           PasswordFileReader readPasswordFile);
+
+[[nodiscard]] std::optional<std::string> ReadFirstLine(const std::string& path);
+
+// The text of --help.
+[[nodiscard]] std::string UsageText();

@@ -1,0 +1,170 @@
+#include "cli/options.h"
+#include "cli/output.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::optional<std::string> NoFile(const std::string&)
+{
+    return std::nullopt;
+}
+
+std::optional<std::string> SecretFile(const std::string& path)
+{
+    if (path == "pw.txt")
+        return std::string("from-file");
+    return std::nullopt;
+}
+
+ParseResult Parse(std::vector<std::string> args, const char* env = nullptr)
+{
+    return ParseScanOptions(args, env, &SecretFile);
+}
+
+TEST(ScanOptionsTest, DefaultsAndPrefixFromSubnet)
+{
+    const auto r = Parse({"192.168.1.*"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->prefix, "192.168.1");
+    EXPECT_EQ(r.options->firstHost, 1);
+    EXPECT_EQ(r.options->lastHost, 254);
+    EXPECT_TRUE(r.options->scanRange);
+    EXPECT_TRUE(r.options->scanDefaultAddress);
+    EXPECT_TRUE(r.options->useHttps);
+    EXPECT_EQ(r.options->user, "admin");
+    EXPECT_EQ(r.options->password, "lx400-dflt");
+    EXPECT_EQ(r.options->jobs, 10);
+    EXPECT_EQ(r.options->format, ScanOptions::Format::Table);
+
+    EXPECT_EQ(Parse({"10.0.7.0"}).options->prefix, "10.0.7");
+    EXPECT_EQ(Parse({"net"}).options->prefix, "net");
+}
+
+TEST(ScanOptionsTest, ValuesInBothSpellings)
+{
+    const auto r = Parse({"--first", "5", "--last=9", "--jobs", "3", "--format=json", "--lang", "de", "--http",
+                          "--no-default-address", "--update-server", "127.0.0.1:8080", "--user", "ops", "--no-progress",
+                          "172.16.4.*"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->firstHost, 5);
+    EXPECT_EQ(r.options->lastHost, 9);
+    EXPECT_EQ(r.options->jobs, 3);
+    EXPECT_EQ(r.options->format, ScanOptions::Format::Json);
+    EXPECT_EQ(r.options->language, ScanOptions::Language::German);
+    EXPECT_FALSE(r.options->useHttps);
+    EXPECT_FALSE(r.options->scanDefaultAddress);
+    EXPECT_FALSE(r.options->progress);
+    EXPECT_EQ(r.options->updateServer, "127.0.0.1:8080");
+    EXPECT_EQ(r.options->user, "ops");
+}
+
+TEST(ScanOptionsTest, PasswordFileWinsOverEnvironment)
+{
+    EXPECT_EQ(Parse({"1.2.3.*"}, "from-env").options->password, "from-env");
+    EXPECT_EQ(Parse({"--password-file", "pw.txt", "1.2.3.*"}, "from-env").options->password, "from-file");
+    EXPECT_FALSE(ParseScanOptions({"--password-file", "pw.txt", "1.2.3.*"}, nullptr, &NoFile).options);
+}
+
+TEST(ScanOptionsTest, WrongUsageGivesOneLineReason)
+{
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"--first", "0x5", "1.2.3.*"},
+        {"--first", "255", "1.2.3.*"},
+        {"--last", "0", "1.2.3.*"},
+        {"--first", "9", "--last", "3", "1.2.3.*"},
+        {"--jobs", "0", "1.2.3.*"},
+        {"--jobs", "256", "1.2.3.*"},
+        {"--format", "xml", "1.2.3.*"},
+        {"--lang", "fr", "1.2.3.*"},
+        {"--bogus", "1.2.3.*"},
+        {"1.2.3.*", "4.5.6.*"},
+        {"--no-range", "1.2.3.*"},
+        {"--no-range", "--no-default-address"},
+        {"--user"},
+        {"--http=1", "1.2.3.*"},
+        {std::string(200, '1') + ".*"},
+    };
+    for (const auto& args : wrong) {
+        const auto r = Parse(args);
+        EXPECT_FALSE(r.options) << ::testing::PrintToString(args);
+        EXPECT_FALSE(r.error.empty());
+        EXPECT_EQ(r.error.find('\n'), std::string::npos);
+    }
+    EXPECT_TRUE(Parse({"--no-range"}).options);
+    EXPECT_TRUE(Parse({"--help"}).options->showHelp);
+}
+
+DeviceRecord Record(std::string ip, std::string model, bool jsonApi = false)
+{
+    DeviceRecord r;
+    r.found = true;
+    r.ip = std::move(ip);
+    r.model = std::move(model);
+    r.jsonApi = jsonApi;
+    return r;
+}
+
+TEST(DisplayTextTest, DecodesByFamily)
+{
+    // Legacy text is Latin-1 ...
+    EXPECT_EQ(DisplayText("Gro\xDF", false), "Gro\xC3\x9F");
+    // ... unless it is valid UTF-8 with multi-byte sequences.
+    EXPECT_EQ(DisplayText("Gro\xC3\x9F", false), "Gro\xC3\x9F");
+    EXPECT_EQ(DisplayText("plain", false), "plain");
+    // LX400 text is UTF-8; broken sequences do not pass through.
+    EXPECT_EQ(DisplayText("Gro\xC3\x9F", true), "Gro\xC3\x9F");
+    EXPECT_EQ(DisplayText("a\xFF"
+                          "b",
+                          true),
+              "a\xEF\xBF\xBD"
+              "b");
+    EXPECT_EQ(DisplayText("\xED\xA0\x80", true), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"); // surrogate
+}
+
+TEST(FormatTest, SortsNumericallyByAddress)
+{
+    EXPECT_TRUE(IpLess("10.0.0.9", "10.0.0.10"));
+    EXPECT_TRUE(IpLess("9.255.255.255", "10.0.0.0"));
+    EXPECT_FALSE(IpLess("10.0.0.10", "10.0.0.9"));
+    EXPECT_TRUE(IpLess("10.0.0.1", "not-an-address"));
+
+    const std::vector<std::string> headers = {"Device",      "Firmware",   "Update",  "Manufacturer (OEM)",
+                                              "MAC Address", "IP Address", "Location"};
+    const auto csv =
+        FormatRecords({Record("192.168.1.100", "B"), Record("192.168.1.20", "A, \"x\""), Record("10.10.10.10", "C")},
+                      ScanOptions::Format::Csv, headers);
+    EXPECT_EQ(csv, "Device,Firmware,Update,Manufacturer (OEM),MAC Address,IP Address,Location\n"
+                   "C,,,,,10.10.10.10,\n"
+                   "\"A, \"\"x\"\"\",,,,,192.168.1.20,\n"
+                   "B,,,,,192.168.1.100,\n");
+}
+
+TEST(FormatTest, JsonCarriesEveryFieldAndEscapes)
+{
+    DeviceRecord r = Record("10.0.0.2", "LX400 \"Rack\"\n", true);
+    r.deviceId = -1;
+    r.updateState = 1;
+    r.oem = "16";
+    r.latestFirmware = "2.10";
+    const auto json = FormatRecords({r}, ScanOptions::Format::Json, {});
+    EXPECT_EQ(json, "[\n  {\"model\": \"LX400 \\\"Rack\\\"\\n\", \"firmware\": \"\", \"updateText\": \"\", "
+                    "\"manufacturer\": \"\", \"mac\": \"\", \"ip\": \"10.0.0.2\", \"location\": \"\", \"oem\": \"16\", "
+                    "\"latestFirmware\": \"2.10\", \"deviceId\": -1, \"updateState\": 1, \"jsonApi\": true}\n]\n");
+    EXPECT_EQ(FormatRecords({}, ScanOptions::Format::Json, {}), "[]\n");
+}
+
+TEST(FormatTest, TableAlignsAndNeutralisesControlCharacters)
+{
+    const std::vector<std::string> headers = {"Gerät", "F", "U", "M", "MAC", "IP", "Ort"};
+    DeviceRecord evil = Record("10.0.0.1", "X\x1B[2J", false);
+    evil.location = "a\nb";
+    const auto table = FormatRecords({evil, Record("10.0.0.2", "\xC4rger")}, ScanOptions::Format::Table, headers);
+    EXPECT_EQ(table.find('\x1B'), std::string::npos);
+    EXPECT_EQ(table, "Gerät  F  U  M  MAC  IP        Ort\n"
+                     "X [2J                10.0.0.1  a b\n"
+                     "Ärger                10.0.0.2\n");
+}
+
+} // namespace
