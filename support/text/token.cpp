@@ -122,54 +122,58 @@ std::string CJToken::ScratchField(const char* source, int field) const
     return std::string(value.substr(0, kScratchSize - 1));
 }
 
-int CJToken::GetTokenShort(std::int16_t* out, const char* source, int field) const
+namespace {
+
+// Every typed getter: check the pointers, convert the trimmed field, report success.
+template <class T, class Convert>
+int GetTyped(const CJToken& token, T* out, const char* source, int field, Convert convert)
 {
     if (out == nullptr || source == nullptr)
         return 0;
-    *out = static_cast<std::int16_t>(ToLong32(ScratchField(source, field).c_str()));
+    *out = static_cast<T>(convert(token.ScratchField(source, field).c_str()));
     return 1;
+}
+
+float ToFloat(const char* text)
+{
+    const locale_t classic = ClassicLocale();
+    return classic != nullptr ? strtof_l(text, nullptr, classic) : std::strtof(text, nullptr);
+}
+
+double ToDouble(const char* text)
+{
+    const locale_t classic = ClassicLocale();
+    return classic != nullptr ? strtod_l(text, nullptr, classic) : std::strtod(text, nullptr);
+}
+
+} // namespace
+
+int CJToken::GetTokenShort(std::int16_t* out, const char* source, int field) const
+{
+    return GetTyped(*this, out, source, field, ToLong32);
 }
 
 int CJToken::GetTokenUShort(std::uint16_t* out, const char* source, int field) const
 {
-    if (out == nullptr || source == nullptr)
-        return 0;
-    *out = static_cast<std::uint16_t>(ToLong32(ScratchField(source, field).c_str()));
-    return 1;
+    return GetTyped(*this, out, source, field, ToLong32);
 }
 
 int CJToken::GetTokenLong(std::int32_t* out, const char* source, int field) const
 {
-    if (out == nullptr || source == nullptr)
-        return 0;
-    *out = ToLong32(ScratchField(source, field).c_str());
-    return 1;
+    return GetTyped(*this, out, source, field, ToLong32);
 }
 
 int CJToken::GetTokenULong(std::uint32_t* out, const char* source, int field) const
 {
-    if (out == nullptr || source == nullptr)
-        return 0;
-    *out = ToULong32(ScratchField(source, field).c_str());
-    return 1;
+    return GetTyped(*this, out, source, field, ToULong32);
 }
 
 int CJToken::GetTokenFloat(float* out, const char* source, int field) const
 {
-    if (out == nullptr || source == nullptr)
-        return 0;
-    const std::string text = ScratchField(source, field);
-    const locale_t classic = ClassicLocale();
-    *out = classic != nullptr ? strtof_l(text.c_str(), nullptr, classic) : std::strtof(text.c_str(), nullptr);
-    return 1;
+    return GetTyped(*this, out, source, field, ToFloat);
 }
 
 int CJToken::GetTokenDouble(double* out, const char* source, int field) const
 {
-    if (out == nullptr || source == nullptr)
-        return 0;
-    const std::string text = ScratchField(source, field);
-    const locale_t classic = ClassicLocale();
-    *out = classic != nullptr ? strtod_l(text.c_str(), nullptr, classic) : std::strtod(text.c_str(), nullptr);
-    return 1;
+    return GetTyped(*this, out, source, field, ToDouble);
 }

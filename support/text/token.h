@@ -52,11 +52,12 @@ public:
     int GetTokenFloat(float* out, const char* source, int field) const;
     int GetTokenDouble(double* out, const char* source, int field) const;
 
+    // The trimmed field, cut to the scratch size: what the typed getters convert.
+    [[nodiscard]] std::string ScratchField(const char* source, int field) const;
+
 private:
     // The field of `source`, or an empty view when it does not exist.
     [[nodiscard]] std::string_view Field(std::string_view source, int field) const;
-    // The trimmed field, cut to the scratch size, as a NUL-terminated string.
-    [[nodiscard]] std::string ScratchField(const char* source, int field) const;
 
     std::string delimiter_;
 };
