@@ -1,0 +1,29 @@
+#pragma once
+
+#include "scan/device_record.h"
+#include "scan/probe_seam.h"
+#include "support/threads/thread.h"
+
+#include <cstdint>
+#include <string>
+
+inline constexpr std::int32_t kScanInvalidArg = static_cast<std::int32_t>(0x80070057u);
+
+// One probe job: probes `address` on its own thread and hands one record to the callback,
+// unless it was asked to stop.
+class CScanInfo : public jwin::CJThreadEx
+{
+public:
+    CScanInfo() = default;
+    ~CScanInfo() override;
+
+    std::int32_t Run() override;
+
+    std::string address;
+    ScanResultCallback resultCallback = nullptr;
+    void* callbackContext = nullptr;
+    std::string user;
+    std::string password;
+    bool useHttps = true;
+    JobProbes probes;
+};

@@ -1,0 +1,329 @@
+#include "scan/scan_lock.h"
+#include "scan/scan_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The window side of a search: collects records and numbers the jobs in start order through the
+// login it hands out (each StartJob asks for the user once).
+class TestWindow : public IScanWindow
+{
+public:
+    std::string CurrentUser() const override { return std::to_string(startCount++); }
+    std::string CurrentPassword() const override { return "pw"; }
+    bool CurrentUseHttps() const override { return false; }
+
+    static int OnResult(const DeviceRecord& record, void* context)
+    {
+        auto* window = static_cast<TestWindow*>(static_cast<IScanWindow*>(context));
+        jwin::CJSmartLock hold(&scan::ScanLock());
+        std::lock_guard lock(window->mutex);
+        window->records.push_back(record);
+        window->changed.notify_all();
+        return 1;
+    }
+
+    // Waits until `count` records arrived.
+    std::vector<DeviceRecord> WaitForRecords(std::size_t count)
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return records.size() >= count; });
+        return records;
+    }
+
+    std::vector<DeviceRecord> Records()
+    {
+        std::lock_guard lock(mutex);
+        return records;
+    }
+
+    mutable std::atomic<int> startCount{0};
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<DeviceRecord> records;
+};
+
+// Controlled probes: count calls per address, measure how many run at once, and hold the first
+// `holdCount` calls until `holdUntilRunning` probes run together or the job is stopped.
+struct ProbeLab
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<std::string, int> calls;
+    std::map<std::string, std::string> startIndex; // address -> the user its job was given
+    int running = 0;
+    int maxRunning = 0;
+    int held = 0;
+    int holdCount = 0;
+    int holdUntilRunning = 0;
+    bool holdUntilStopped = false;
+    bool released = false;
+    std::vector<std::string> apiCalls;
+
+    JobProbes Probes()
+    {
+        JobProbes probes;
+        probes.legacy = [this](const ProbeTarget& target, DeviceRecord& record) {
+            std::unique_lock lock(mutex);
+            ++calls[target.address];
+            startIndex[target.address] = target.user;
+            ++running;
+            maxRunning = std::max(maxRunning, running);
+            changed.notify_all();
+            if (held < holdCount) {
+                ++held;
+                // The stop token has no notification, so a stopped job is noticed on a short tick.
+                while (!released && !(holdUntilRunning > 0 && maxRunning >= holdUntilRunning) &&
+                       !(holdUntilStopped && target.stop.StopRequested()))
+                    changed.wait_for(lock, std::chrono::milliseconds(1));
+            }
+            --running;
+            record.model = "legacy";
+            return target.address.back() == '1'; // addresses ending in 1 are "legacy adapters"
+        };
+        probes.api = [this](const ProbeTarget& target, DeviceRecord&) {
+            std::lock_guard lock(mutex);
+            apiCalls.push_back(target.address);
+            return false;
+        };
+        return probes;
+    }
+
+    void WaitForRunning(int count)
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return running >= count; });
+    }
+
+    void Release()
+    {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+};
+
+std::set<std::string> Addresses(const std::vector<DeviceRecord>& records)
+{
+    std::set<std::string> out;
+    for (const DeviceRecord& r : records)
+        if (!r.endOfSearch)
+            out.insert(r.ip);
+    return out;
+}
+
+// Runs a whole search and returns its records once the end record arrived.
+std::vector<DeviceRecord> RunSearch(CScanThread& scan, TestWindow& window, std::size_t expected)
+{
+    EXPECT_TRUE(scan.Start(10000, true));
+    auto records = window.WaitForRecords(expected);
+    scan.Stop(jwin::kNoTimeLimit, true);
+    return window.Records();
+}
+
+TEST(CScanThread, FullRangeWithDefaultProbesEveryAddressOnceAndNeverMoreThanTenAtOnce)
+{
+    TestWindow window;
+    ProbeLab lab;
+    lab.holdCount = 10;
+    lab.holdUntilRunning = 10; // the first ten wait for each other: ten must run together
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
+    scan.scanDefaultAddress = true;
+    scan.scanRange = true;
+    scan.SetPlan("192.168.7.*", 1, 254);
+    const auto records = RunSearch(scan, window, 256);
+
+    ASSERT_EQ(records.size(), 256u);
+    EXPECT_TRUE(records.back().endOfSearch);
+    EXPECT_FALSE(records.back().found);
+    std::set<std::string> expected{"10.10.10.10"};
+    for (int h = 1; h <= 254; ++h)
+        expected.insert("192.168.7." + std::to_string(h));
+    EXPECT_EQ(Addresses(records), expected);
+    for (const auto& [address, count] : lab.calls)
+        EXPECT_EQ(count, 1) << address;
+    EXPECT_EQ(lab.calls.size(), 255u);
+    EXPECT_EQ(lab.maxRunning, 10);
+    // Start order: the default address first, then the hosts in ascending order.
+    EXPECT_EQ(lab.startIndex["10.10.10.10"], "0");
+    EXPECT_EQ(lab.startIndex["192.168.7.1"], "1");
+    EXPECT_EQ(lab.startIndex["192.168.7.254"], "254");
+    // The JSON-API probe runs only where the legacy one failed.
+    EXPECT_EQ(
+        std::count_if(lab.apiCalls.begin(), lab.apiCalls.end(), [](const std::string& a) { return a.back() == '1'; }),
+        0);
+    EXPECT_EQ(lab.apiCalls.size(), 255u - 26u);
+}
+
+TEST(CScanThread, SmallRangeWithDefaultStartsAllSixTogether)
+{
+    TestWindow window;
+    ProbeLab lab;
+    lab.holdCount = 6;
+    lab.holdUntilRunning = 6;
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
+    scan.scanDefaultAddress = true;
+    scan.scanRange = true;
+    scan.SetPlan("10.0.0.0", 1, 5);
+    const auto records = RunSearch(scan, window, 7);
+    EXPECT_EQ(records.size(), 7u);
+    EXPECT_EQ(lab.maxRunning, 6);
+    EXPECT_EQ(lab.startIndex["10.10.10.10"], "0");
+    EXPECT_EQ(lab.startIndex["10.0.0.5"], "5");
+}
+
+TEST(CScanThread, EmptyPlanDeliversOnlyTheEndRecord)
+{
+    TestWindow window;
+    ProbeLab lab;
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
+    scan.SetPlan("192.168.1.*", 1, 254);
+    const auto records = RunSearch(scan, window, 1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_TRUE(records[0].endOfSearch);
+    EXPECT_TRUE(lab.calls.empty());
+}
+
+TEST(CScanThread, StopDeliversNoEndRecordAndNothingFromStoppedJobs)
+{
+    TestWindow window;
+    ProbeLab lab;
+    lab.holdCount = 1000;
+    lab.holdUntilStopped = true;
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
+    scan.scanRange = true;
+    scan.SetPlan("192.168.1.*", 1, 254);
+    ASSERT_TRUE(scan.Start(10000, true));
+    lab.WaitForRunning(10);
+    // The window's stop sequence.
+    scan.abortRequested = true;
+    scan.StopAllJobs();
+    scan.WaitForJobs();
+    EXPECT_TRUE(scan.Stop(jwin::kNoTimeLimit, true));
+    EXPECT_TRUE(window.Records().empty());
+    EXPECT_EQ(lab.calls.size(), 10u);
+}
+
+TEST(CScanThread, JobOutlivingTheFinalWaitStillDeliversAndSlotReuseStopsIt)
+{
+    TestWindow window;
+    ProbeLab lab;
+    lab.holdCount = 2;
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes(), 0, 1);
+    scan.scanRange = true;
+    scan.SetPlan("192.168.1.*", 1, 2);
+    ASSERT_TRUE(scan.Start(10000, true));
+    auto records = window.WaitForRecords(1);
+    ASSERT_TRUE(records[0].endOfSearch); // the end came while both jobs still ran
+    lab.Release();
+    records = window.WaitForRecords(3);
+    EXPECT_EQ(Addresses(records), (std::set<std::string>{"192.168.1.1", "192.168.1.2"}));
+    scan.Stop();
+
+    // A second search whose job outlives the wait is stopped when a third search reuses its slot.
+    TestWindow later;
+    ProbeLab hang;
+    hang.holdCount = 1;
+    hang.holdUntilStopped = true;
+    CScanThread again(&TestWindow::OnResult, &later, hang.Probes(), 0, 1);
+    again.scanRange = true;
+    again.SetPlan("192.168.1.*", 1, 1);
+    ASSERT_TRUE(again.Start(10000, true));
+    later.WaitForRecords(1);
+    again.Stop();
+    ASSERT_TRUE(again.Start(10000, true)); // reuses slot 1: the hanging job is stopped
+    records = later.WaitForRecords(3);
+    again.Stop();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_TRUE(records[0].endOfSearch);
+    // The short final wait may report the end before or after the new job's record.
+    EXPECT_EQ(std::count_if(records.begin(), records.end(), [](const DeviceRecord& r) { return r.endOfSearch; }), 2);
+    EXPECT_EQ(Addresses(records), std::set<std::string>{"192.168.1.1"});
+    EXPECT_EQ(hang.calls["192.168.1.1"], 2);
+}
+
+TEST(CScanThread, HostNumbersAreClampedAndTheDefaultAddressKeepsItsOwnSlot)
+{
+    TestWindow window;
+    ProbeLab lab;
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
+    scan.scanDefaultAddress = true;
+    scan.scanRange = true;
+    scan.SetPlan("172.16.0.1", -20, 999);
+    const auto records = RunSearch(scan, window, 257);
+    ASSERT_EQ(records.size(), 257u); // 10.10.10.10 plus hosts 0..254, and the end
+    const auto addresses = Addresses(records);
+    EXPECT_TRUE(addresses.count("10.10.10.10"));
+    EXPECT_TRUE(addresses.count("172.16.0.0"));
+    EXPECT_TRUE(addresses.count("172.16.0.254"));
+    EXPECT_FALSE(addresses.count("172.16.0.255"));
+}
+
+TEST(CScanThread, TooLongPrefixIsRefusedPerJobAndTheSearchStillEnds)
+{
+    TestWindow window;
+    ProbeLab lab;
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
+    scan.scanDefaultAddress = true;
+    scan.scanRange = true;
+    scan.SetPlan(std::string(130, '1') + ".0", 1, 12);
+    const auto records = RunSearch(scan, window, 2);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].ip, "10.10.10.10");
+    EXPECT_TRUE(records[1].endOfSearch);
+}
+
+TEST(CScanThread, SetPlanKeepsThePartBeforeTheLastDot)
+{
+    CScanThread scan(&TestWindow::OnResult, nullptr, {});
+    scan.SetPlan("192.168.1.*", 3, 9);
+    EXPECT_EQ(scan.Prefix(), "192.168.1");
+    EXPECT_EQ(scan.FirstHost(), 3);
+    EXPECT_EQ(scan.LastHost(), 9);
+    scan.SetPlan("", 1, 2);
+    EXPECT_EQ(scan.Prefix(), "");
+    scan.SetPlan(".5", 1, 2);
+    EXPECT_EQ(scan.Prefix(), ".5");
+}
+
+TEST(CScanThread, MissingCallbackRefusesTheSearch)
+{
+    CScanThread scan(nullptr, nullptr, {});
+    scan.scanRange = true;
+    EXPECT_EQ(scan.Run(), kScanInvalidArg);
+    CScanInfo job;
+    EXPECT_EQ(job.Run(), kScanInvalidArg);
+}
+
+TEST(CScanInfo, DeliversOneRecordWithItsAddressAndTheWindowLogin)
+{
+    TestWindow window;
+    ProbeTarget seen;
+    CScanInfo job;
+    job.address = "127.0.0.9";
+    job.resultCallback = &TestWindow::OnResult;
+    job.callbackContext = static_cast<IScanWindow*>(&window);
+    job.user = "admin";
+    job.probes.api = [&](const ProbeTarget& target, DeviceRecord&) {
+        seen = target;
+        return false;
+    };
+    ASSERT_TRUE(job.Start(10000, true));
+    const auto records = window.WaitForRecords(1);
+    job.Stop();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].ip, "127.0.0.9");
+    EXPECT_FALSE(records[0].found);
+    EXPECT_EQ(seen.user, "admin");
+}
+
+} // namespace
