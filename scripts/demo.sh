@@ -11,7 +11,7 @@ cmake -S . -B "$OUT" -G Ninja -DTRAWLIX_BUILD_GUI=OFF -DTRAWLIX_BUILD_TESTS=OFF 
 cmake --build "$OUT" -j "$(nproc)"
 
 # The search demo (simulated adapters in a private namespace, searched by trawlix-scan) needs the
-# scan engine and the simulator, which this version does not have yet.
-echo "The core libraries are built in $OUT. The headless search (trawlix-scan) and the simulated"
-echo "adapter network are not part of this version yet, so there is no search to demonstrate."
+# adapter probes, which this version does not have yet.
+echo "Built in $OUT: the core libraries and trawlix-sim. The adapter probes and the headless search"
+echo "(trawlix-scan) are not part of this version yet, so there is no search to demonstrate."
 exit 1
