@@ -1,0 +1,42 @@
+#pragma once
+
+#include "probe/http_fetcher.h"
+#include "probe/probe_config.h"
+#include "scan/device_record.h"
+#include "scan/probe_seam.h"
+
+#include <string>
+
+// Logs in to an LX400 adapter's JSON interface, reads its system information and network
+// configuration and fills `record`. True when all three requests answered 200 and both documents
+// were usable. A refused login is a finding of its own: `record` then says "Access denied!" and
+// the result is false.
+bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config = {});
+
+// The login step; false unless the adapter answered 200.
+bool ApiLogin(const ProbeTarget& job, ApiSession* session, DeviceRecord* record);
+
+// One read of a JSON document; false unless the adapter answered 200.
+bool ApiGet(ApiSession* session, const ProbeTarget& job, const std::string& objectPath, std::string* document);
+
+// The login body with both values escaped for JSON.
+[[nodiscard]] std::string ApiLoginBody(const std::string& user, const std::string& password);
+
+// What the probe takes from the two documents. `usable` is false when a document does not parse,
+// its root is not an object, or a member holds an array or object where text belongs.
+struct ApiSystemInfo
+{
+    bool usable = false;
+    std::string version;
+    std::string name;
+    std::string manufacturer;
+    std::string location;
+};
+[[nodiscard]] ApiSystemInfo ReadApiSystemInfo(const std::string& document);
+
+struct ApiNetworkConfig
+{
+    bool usable = false;
+    std::string mac;
+};
+[[nodiscard]] ApiNetworkConfig ReadApiNetworkConfig(const std::string& document);

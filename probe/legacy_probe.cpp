@@ -1,0 +1,107 @@
+#include "probe/legacy_probe.h"
+
+#include "probe/firmware_version.h"
+#include "probe/http_fetcher.h"
+#include "support/trace/xdbg.h"
+
+#include <array>
+
+namespace {
+
+using Variants = std::array<const char*, 4>;
+
+// Label cells as adapters write them: with a non-breaking-space entity, or through the page
+// script's _dw() call; each with and without the width attribute on the value cell.
+constexpr Variants kHardware{
+    "LX200&nbsp;Hardware</td><td class=\"mainb\" width=\"100%\">",
+    "LX200&nbsp;Hardware</td><td class=\"mainb\">",
+    "_dw(\"LX200 Hardware\")</script></td><td class=\"mainb\" width=\"100%\">",
+    "_dw(\"LX200 Hardware\")</script></td><td class=\"mainb\">",
+};
+constexpr Variants kFirmware{
+    "LX200&nbsp;Firmware</td><td class=\"mainb\" width=\"100%\">",
+    "LX200&nbsp;Firmware</td><td class=\"mainb\">",
+    "_dw(\"LX200 Firmware\")</script></td><td class=\"mainb\" width=\"100%\">",
+    "_dw(\"LX200 Firmware\")</script></td><td class=\"mainb\">",
+};
+constexpr Variants kMac{
+    "MAC&nbsp;Address</td><td class=\"mainb\" width=\"100%\">",
+    "MAC&nbsp;Address</td><td class=\"mainb\">",
+    "_dw(\"MAC Address\")</script></td><td class=\"mainb\" width=\"100%\">",
+    "_dw(\"MAC Address\")</script></td><td class=\"mainb\">",
+};
+// The manufacturer's cell is written without the width attribute first.
+constexpr Variants kManufacturer{
+    "UPS&nbsp;Manufacturer</td><td class=\"mainb\">",
+    "UPS&nbsp;Manufacturer</td><td class=\"mainb\" width=\"100%\">",
+    "_dw(\"UPS Manufacturer\")</script></td><td class=\"mainb\" width=\"100%\">",
+    "_dw(\"UPS Manufacturer\")</script></td><td class=\"mainb\">",
+};
+constexpr Variants kLocation{
+    "Location</td><td class=\"mainb\" width=\"100%\">",
+    "Location</td><td class=\"mainb\">",
+    "_dw(\"Location\")</script></td><td class=\"mainb\" width=\"100%\">",
+    "_dw(\"Location\")</script></td><td class=\"mainb\">",
+};
+
+// The first variant that occurs decides, also when its value is empty.
+std::string ReadValue(const Variants& variants, const std::string& page)
+{
+    std::string value;
+    for (const char* label : variants) {
+        if (ExtractLabelValue(label, page, &value))
+            break;
+    }
+    return value;
+}
+
+} // namespace
+
+LegacyPageValues ReadLegacyPage(const std::string& page)
+{
+    LegacyPageValues values;
+    values.hardware = ReadValue(kHardware, page);
+    values.firmware = ReadValue(kFirmware, page);
+    values.mac = ReadValue(kMac, page);
+    values.manufacturer = ReadValue(kManufacturer, page);
+    values.location = ReadValue(kLocation, page);
+    return values;
+}
+
+bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config)
+{
+    if (record == nullptr)
+        return false;
+    std::string page;
+    if (!FetchPage(job.address, "net.shtml", &page, job.stop))
+        return false;
+
+    LegacyPageValues values = ReadLegacyPage(page);
+    if (values.hardware.empty() || values.firmware.empty() || values.mac.empty()) {
+        XDbgTrace("Invalid data on %s", job.address.c_str());
+        return false;
+    }
+
+    std::string displayVersion;
+    std::string compactVersion;
+    std::string oem;
+    SplitFirmwareVersion(values.firmware, "v ", &displayVersion, &compactVersion, &oem);
+    if (!oem.empty())
+        values.manufacturer += " (" + oem + ")";
+
+    if (job.stop.StopRequested())
+        return false;
+
+    record->found = true;
+    record->model = values.hardware;
+    record->mac = values.mac;
+    record->firmware = displayVersion;
+    record->oem = oem;
+    record->manufacturer = values.manufacturer;
+    record->location = values.location;
+    record->updateState = 0;
+    record->deviceId = -1;
+    record->updateText = CheckFirmwareUpdate(record->model, record, compactVersion, oem,
+                                             UpdateCheckContext{config.updateServer, job.stop});
+    return true;
+}
