@@ -72,6 +72,11 @@ void CScanThread::WaitForJobs()
     }
 }
 
+void CScanThread::SetMaxJobs(int count)
+{
+    maxJobs_ = std::clamp(count, 1, kSlotCount - 1);
+}
+
 void CScanThread::StopAllJobs()
 {
     {
@@ -94,7 +99,7 @@ std::int32_t CScanThread::Run()
     const std::int32_t last = std::clamp(lastHost, 1, 254);
     const std::int32_t rangeCount = (scanRange && last >= first) ? last - first + 1 : 0;
     const std::int32_t total = rangeCount + (scanDefaultAddress ? 1 : 0);
-    const std::int32_t width = std::min(kMaxJobs, total);
+    const std::int32_t width = std::min(maxJobs_, total);
     const std::string rangePrefix = prefix;
 
     std::vector<Handle> waitSet(static_cast<std::size_t>(width));

@@ -28,6 +28,10 @@ public:
     ~CScanThread() override;
 
     void SetPlan(const std::string& startAddress, std::int32_t first, std::int32_t last);
+    // How many jobs run at once; the window keeps ten, the headless front end may ask for
+    // 1 to 255. Takes effect at the next search.
+    void SetMaxJobs(int count);
+    [[nodiscard]] int MaxJobs() const { return maxJobs_; }
     // Prepares and starts jobs[slot] for jobPrefix.host; null when the job could not start.
     jwin::CJThread::Handle StartJob(std::int32_t host, int slot, const std::string& jobPrefix);
     [[nodiscard]] bool AnyJobRunning() const;
@@ -53,6 +57,7 @@ private:
     JobProbes probes_;
     std::uint32_t finalWaitMs_;
     std::uint32_t pollMs_;
+    int maxJobs_ = kMaxJobs;
     // Held while a job is started and while a stop requests stop on every slot, so a job the
     // controller starts during a stop is either seen by the stop or not started at all.
     std::mutex startMutex_;

@@ -164,6 +164,26 @@ TEST(CScanThread, FullRangeWithDefaultProbesEveryAddressOnceAndNeverMoreThanTenA
     EXPECT_EQ(lab.apiCalls.size(), 255u - 26u);
 }
 
+TEST(CScanThread, WiderJobCountRunsThatManyTogetherAndIsClamped)
+{
+    TestWindow window;
+    ProbeLab lab;
+    lab.holdCount = 40;
+    lab.holdUntilRunning = 40;
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
+    scan.SetMaxJobs(40);
+    scan.scanRange = true;
+    scan.SetPlan("192.168.7.*", 1, 100);
+    const auto records = RunSearch(scan, window, 101);
+    EXPECT_EQ(Addresses(records).size(), 100u);
+    EXPECT_EQ(lab.maxRunning, 40);
+
+    scan.SetMaxJobs(0);
+    EXPECT_EQ(scan.MaxJobs(), 1);
+    scan.SetMaxJobs(1000);
+    EXPECT_EQ(scan.MaxJobs(), 255);
+}
+
 TEST(CScanThread, SmallRangeWithDefaultStartsAllSixTogether)
 {
     TestWindow window;

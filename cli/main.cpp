@@ -1,0 +1,194 @@
+// trawlix-scan: searches a network for adapters from a terminal and prints what it found.
+#include "cli/options.h"
+#include "cli/output.h"
+#include "platform/http_client.h"
+#include "probe/job_probes.h"
+#include "resources/string_table.h"
+#include "scan/scan_context.h"
+#include "scan/scan_lock.h"
+#include "scan/scan_thread.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void OnInterrupt(int)
+{
+    g_interrupted.store(true);
+}
+
+// The terminal's stand-in for the main window: the login, the collected records, the progress.
+class ConsoleWindow final : public IScanWindow
+{
+public:
+    ConsoleWindow(const ScanOptions& options, int total)
+        : options_(options), total_(total), progress_(options.progress && isatty(STDERR_FILENO) == 1)
+    {}
+
+    std::string CurrentUser() const override { return options_.user; }
+    std::string CurrentPassword() const override { return options_.password; }
+    bool CurrentUseHttps() const override { return options_.useHttps; }
+
+    static int OnScanResult(const DeviceRecord& record, void* context)
+    {
+        if (context == nullptr)
+            return 0;
+        jwin::CJSmartLock hold(&scan::ScanLock());
+        static_cast<ConsoleWindow*>(static_cast<IScanWindow*>(context))->Take(record);
+        return 1;
+    }
+
+    // Waits for the end of the search or an interrupt; true when the search ended by itself.
+    bool WaitForEnd()
+    {
+        std::unique_lock lock(mutex_);
+        while (!ended_) {
+            if (g_interrupted.load())
+                return false;
+            // Signals cannot notify a condition variable; a short tick notices them.
+            changed_.wait_for(lock, std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+
+    std::vector<DeviceRecord> Found() const
+    {
+        std::lock_guard lock(mutex_);
+        return found_;
+    }
+
+    void ClearProgress() const
+    {
+        if (progress_) {
+            std::fputs("\r\x1B[K", stderr);
+            std::fflush(stderr);
+        }
+    }
+
+private:
+    void Take(const DeviceRecord& record)
+    {
+        std::lock_guard lock(mutex_);
+        if (record.endOfSearch) {
+            ended_ = true;
+        } else {
+            ++delivered_;
+            if (record.found)
+                found_.push_back(record);
+            DrawProgress(record.ip);
+        }
+        changed_.notify_all();
+    }
+
+    void DrawProgress(const std::string& address) const
+    {
+        if (!progress_ || total_ <= 0)
+            return;
+        constexpr int kWidth = 30;
+        const int done = delivered_ > total_ ? total_ : delivered_;
+        const int filled = done * kWidth / total_;
+        std::fprintf(stderr, "\r[%s%s] %3d/%d  %zu found  %-15s", std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, '.').c_str(), done, total_, found_.size(), address.c_str());
+        std::fflush(stderr);
+    }
+
+    const ScanOptions& options_;
+    const int total_;
+    const bool progress_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<DeviceRecord> found_;
+    int delivered_ = 0;
+    bool ended_ = false;
+};
+
+std::vector<std::string> ColumnHeaders()
+{
+    std::vector<std::string> headers;
+    for (int id = 113; id <= 119; ++id)
+        headers.push_back(trawlix::LoadString(id));
+    return headers;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const ParseResult parsed = ParseScanOptions(args, std::getenv("TRAWLIX_PASSWORD"), &ReadFirstLine);
+    if (!parsed.options) {
+        std::fprintf(stderr, "trawlix-scan: %s (see --help)\n", parsed.error.c_str());
+        return 2;
+    }
+    const ScanOptions& options = *parsed.options;
+    if (options.showHelp) {
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (options.showVersion) {
+        std::puts("trawlix-scan " TRAWLIX_VERSION);
+        return 0;
+    }
+
+    switch (options.language) {
+    case ScanOptions::Language::English:
+        trawlix::SetLanguage(trawlix::Language::English);
+        break;
+    case ScanOptions::Language::German:
+        trawlix::SetLanguage(trawlix::Language::German);
+        break;
+    case ScanOptions::Language::FromLocale:
+        trawlix::SetLanguage(trawlix::LanguageFromEnvironment());
+        break;
+    }
+
+    platform::HttpGlobalInit();
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    const int rangeCount = options.scanRange ? options.lastHost - options.firstHost + 1 : 0;
+    const int total = (rangeCount > 0 ? rangeCount : 0) + (options.scanDefaultAddress ? 1 : 0);
+    ConsoleWindow window(options, total);
+    ProbeConfig probeConfig;
+    if (!options.updateServer.empty())
+        probeConfig.updateServer = options.updateServer;
+
+    bool completed = false;
+    {
+        CScanThread controller(&ConsoleWindow::OnScanResult, &window, MakeJobProbes(probeConfig));
+        controller.SetMaxJobs(options.jobs);
+        controller.scanDefaultAddress = options.scanDefaultAddress;
+        controller.scanRange = options.scanRange;
+        controller.SetPlan(options.prefix + ".*", options.firstHost, options.lastHost);
+        if (!controller.Start(10000, false)) {
+            std::fputs("trawlix-scan: the search could not be started\n", stderr);
+            return 1;
+        }
+        completed = window.WaitForEnd();
+        if (!completed) {
+            // The Stop button's way: no new jobs, every running probe told to give up, then wait.
+            controller.abortRequested = true;
+            controller.StopAllJobs();
+        }
+        controller.Stop(jwin::kNoTimeLimit, false);
+    }
+    window.ClearProgress();
+    std::fputs(FormatRecords(window.Found(), options.format, ColumnHeaders()).c_str(), stdout);
+    if (std::fflush(stdout) != 0)
+        return 1;
+    return completed ? 0 : 130;
+}
