@@ -138,10 +138,22 @@ HttpSession::HttpSession(std::string userAgent, jwin::StopToken stop, HttpLimits
     impl_->limits = limits;
     impl_->easy = curl_easy_init();
     impl_->multi = curl_multi_init();
-    if (impl_->easy != nullptr) {
-        // An empty cookie file switches the cookie engine on without reading any file.
-        curl_easy_setopt(impl_->easy, CURLOPT_COOKIEFILE, "");
-    }
+    CURL* easy = impl_->easy;
+    if (easy == nullptr)
+        return;
+    // Options every request of the session shares. The handle is kept (not reset) between
+    // requests, so its connection and its cookies carry over; the options that differ between
+    // requests are all set again by Perform.
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, impl_->userAgent.c_str());
+    // An empty cookie file switches the cookie engine on without reading a file.
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, impl_->limits.connectTimeoutMs);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, impl_->limits.stallSeconds);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(impl_->limits.maxBodyBytes));
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteBody);
 }
 
 HttpSession::~HttpSession() = default;
@@ -157,51 +169,35 @@ HttpResponse HttpSession::Perform(const HttpRequest& request)
     if (!Valid())
         return response;
     CURL* easy = impl_->easy;
-    // Options of the previous request must not leak into this one; the connection cache and
-    // the cookies survive a reset.
-    curl_easy_reset(easy);
     const std::string url = EscapeUrlBytes(request.url);
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, impl_->userAgent.c_str());
-    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, impl_->limits.connectTimeoutMs);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, impl_->limits.stallSeconds);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(impl_->limits.maxBodyBytes));
-    if (request.http10)
-        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
-    if (!request.verifyTls) {
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
-    }
-    if (!request.user.empty() || !request.password.empty()) {
-        curl_easy_setopt(easy, CURLOPT_USERNAME, request.user.c_str());
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.c_str());
-        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_ANY));
-    }
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
+                     static_cast<long>(request.http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_NONE));
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, request.verifyTls ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, request.verifyTls ? 2L : 0L);
+    const bool credentials = !request.user.empty() || !request.password.empty();
+    curl_easy_setopt(easy, CURLOPT_USERNAME, credentials ? request.user.c_str() : nullptr);
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, credentials ? request.password.c_str() : nullptr);
+    curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(credentials ? CURLAUTH_ANY : CURLAUTH_BASIC));
 
     CurlSlist headers;
     for (const std::string& header : request.headers) {
         if (!headers.Append(header))
             return response;
     }
-    if (request.method == "GET") {
-        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    } else {
+    // A GET first clears whatever method and body the previous request of the handle had.
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, nullptr);
+    if (request.method != "GET") {
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.c_str());
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
-        if (!request.body.empty()) {
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data());
-        }
     }
-    // No body means no body: keep libcurl from adding its form content type or an Expect header.
+    // Adapters answer the request as sent; no "Expect: 100-continue" round trip before a body.
     headers.Append("Expect:");
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.list);
 
     BodySink sink{&response.body, impl_->limits.maxBodyBytes, false};
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &sink);
 
     response.outcome = impl_->Run();
@@ -212,7 +208,12 @@ HttpResponse HttpSession::Perform(const HttpRequest& request)
         response.status = status;
     if (!response.Completed())
         response.body.clear();
+    // Nothing of this request may be reached through the handle after it returns.
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, nullptr);
+    curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr);
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr);
     return response;
 }
 
