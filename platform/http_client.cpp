@@ -151,6 +151,7 @@ HttpSession::HttpSession(std::string userAgent, jwin::StopToken stop, HttpLimits
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, impl_->limits.connectTimeoutMs);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, impl_->limits.stallSeconds);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT, impl_->limits.totalSeconds);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(impl_->limits.maxBodyBytes));
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteBody);

@@ -15,6 +15,8 @@ struct HttpLimits
 {
     long connectTimeoutMs = 3000;
     long stallSeconds = 30;
+    // A host that trickles a byte now and then never stalls; this bounds the whole transfer.
+    long totalSeconds = 60;
     std::size_t maxBodyBytes = std::size_t{16} * 1024 * 1024;
 };
 

@@ -129,6 +129,31 @@ TEST(FetchPage, StopEndsATransferToASilentHost)
     EXPECT_FALSE(result);
 }
 
+TEST(HttpSession, SilentAndTricklingHostsRunIntoTheLimits)
+{
+    LoopbackHttpServer silent([](const LoopbackHttpServer::Request&) {
+        LoopbackHttpServer::Reply reply;
+        reply.silent = true;
+        return reply;
+    });
+    LoopbackHttpServer trickle([](const LoopbackHttpServer::Request&) {
+        LoopbackHttpServer::Reply reply = LoopbackHttpServer::Respond(200, std::string(100000, 'x'));
+        reply.trickleMs = 20;
+        return reply;
+    });
+    platform::HttpLimits limits;
+    limits.stallSeconds = 1;
+    limits.totalSeconds = 2;
+    platform::HttpSession session("Trawlix", {}, limits);
+    platform::HttpRequest request;
+    request.url = "http://" + silent.Authority() + "/";
+    EXPECT_EQ(session.Perform(request).outcome, platform::HttpOutcome::TimedOut);
+    request.url = "http://" + trickle.Authority() + "/";
+    const platform::HttpResponse response = session.Perform(request);
+    EXPECT_EQ(response.outcome, platform::HttpOutcome::TimedOut);
+    EXPECT_TRUE(response.body.empty());
+}
+
 TEST(SendApiRequest, Http10JsonHeaderCookiesAndBodies)
 {
     LoopbackHttpServer server([](const LoopbackHttpServer::Request& request) {

@@ -1,6 +1,7 @@
 #include "testsupport/loopback_http_server.h"
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
@@ -51,12 +52,17 @@ std::string LoopbackHttpServer::Request::Header(const std::string& name) const
     return {};
 }
 
-LoopbackHttpServer::LoopbackHttpServer(Handler handler) : handler_(std::move(handler))
+LoopbackHttpServer::LoopbackHttpServer(Handler handler, const std::string& bindAddress, std::uint16_t port)
+    : handler_(std::move(handler)), address_(bindAddress)
 {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (::inet_pton(AF_INET, bindAddress.c_str(), &address.sin_addr) != 1)
+        throw std::runtime_error("loopback server: bad address " + bindAddress);
+    const int yes = 1;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     socklen_t length = sizeof address;
     if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listenFd_, 64) != 0 || ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
@@ -83,7 +89,7 @@ LoopbackHttpServer::~LoopbackHttpServer()
 
 std::string LoopbackHttpServer::Authority() const
 {
-    return "127.0.0.1:" + std::to_string(port_);
+    return address_ + ":" + std::to_string(port_);
 }
 
 std::vector<LoopbackHttpServer::Request> LoopbackHttpServer::Requests() const
@@ -150,6 +156,16 @@ void LoopbackHttpServer::Serve(int fd)
         if (reply.silent) {
             std::unique_lock lock(mutex_);
             released_.wait(lock, [this] { return stopping_.load(); });
+        } else if (reply.trickleMs > 0) {
+            for (const char c : reply.bytes) {
+                std::unique_lock lock(mutex_);
+                if (released_.wait_for(lock, std::chrono::milliseconds(reply.trickleMs),
+                                       [this] { return stopping_.load(); }))
+                    break;
+                lock.unlock();
+                if (!SendAll(fd, std::string(1, c)))
+                    break;
+            }
         } else {
             SendAll(fd, reply.bytes);
         }

@@ -30,16 +30,20 @@ public:
     {
         std::string bytes; // status line, headers and body as sent
         bool silent = false;
+        // Sends the bytes one at a time with this pause between them (a host that trickles).
+        int trickleMs = 0;
     };
     using Handler = std::function<Reply(const Request&)>;
 
-    explicit LoopbackHttpServer(Handler handler);
+    // Listens on 127.0.0.1 and a free port, or on the given address and port (inside a private
+    // network namespace, any address the test put on its loopback device).
+    explicit LoopbackHttpServer(Handler handler, const std::string& address = "127.0.0.1", std::uint16_t port = 0);
     ~LoopbackHttpServer();
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
     [[nodiscard]] std::uint16_t Port() const { return port_; }
-    // "127.0.0.1:PORT", usable wherever the program takes a host or an address.
+    // "ADDRESS:PORT", usable wherever the program takes a host or an address.
     [[nodiscard]] std::string Authority() const;
     [[nodiscard]] std::vector<Request> Requests() const;
 
@@ -52,6 +56,7 @@ private:
     void Serve(int fd);
 
     Handler handler_;
+    std::string address_;
     int listenFd_ = -1;
     std::uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
