@@ -57,3 +57,56 @@ TEST(NetworkFileTest, StatusPageWritesEachLabelForm)
 }
 
 } // namespace
+
+namespace {
+
+TEST(NetworkFileTest, ReadsLx400AdaptersAndMisbehavingHosts)
+{
+    std::string error;
+    const auto network = sim::ParseNetwork("lx400 10.0.0.7 https name=LX400|version=V1.78.12|password=p|topmac=T\n"
+                                           "lx400 10.0.0.8 http info=not-object|config=malformed\n"
+                                           "host 10.0.0.9 silent\n",
+                                           error);
+    ASSERT_TRUE(network) << error;
+    ASSERT_EQ(network->lx400.size(), 2u);
+    EXPECT_TRUE(network->lx400[0].https);
+    EXPECT_EQ(network->lx400[0].password, "p");
+    EXPECT_EQ(network->lx400[0].user, "admin");
+    EXPECT_FALSE(network->lx400[1].https);
+    ASSERT_EQ(network->hostile.size(), 1u);
+    EXPECT_EQ(network->hostile[0].kind, "silent");
+
+    for (const char* wrong : {"lx400 10.0.0.7 ftp name=x", "lx400 10.0.0.7 http colour=red",
+                              "lx400 10.0.0.7 http info=odd", "host 10.0.0.9 friendly", "host 10.0.0.9"}) {
+        EXPECT_FALSE(sim::ParseNetwork(wrong, error)) << wrong;
+    }
+}
+
+TEST(NetworkFileTest, Lx400DocumentsFollowTheirSwitches)
+{
+    sim::Lx400Adapter adapter;
+    adapter.manufacturer = "null";
+    adapter.location = "~";
+    adapter.mac = "AA";
+    adapter.topMac = "BB";
+    EXPECT_EQ(sim::SystemInfoDocument(adapter),
+              R"({"version":"V1.20.0","name":"LX400","manufacturer":null,"uptime":12345})");
+    EXPECT_EQ(sim::NetworkConfigDocument(adapter), R"({"ipv4":{"mac":"AA"},"mac":"BB"})");
+    adapter.name = "quote\"d";
+    EXPECT_NE(sim::SystemInfoDocument(adapter).find(R"("name":"quote\"d")"), std::string::npos);
+    adapter.info = "array-member";
+    EXPECT_NE(sim::SystemInfoDocument(adapter).find(R"("name":["quote"d"])"), std::string::npos);
+    adapter.config = "malformed";
+    EXPECT_EQ(sim::NetworkConfigDocument(adapter).back(), ' ');
+}
+
+TEST(NetworkFileTest, DeclaredCharsetAppearsInTheStatusPage)
+{
+    sim::LegacyAdapter adapter;
+    adapter.charset = "utf-8";
+    EXPECT_NE(sim::StatusPage(adapter).find("charset=utf-8\">"), std::string::npos);
+    adapter.charset.clear();
+    EXPECT_EQ(sim::StatusPage(adapter).find("charset"), std::string::npos);
+}
+
+} // namespace
