@@ -1,0 +1,309 @@
+// Whole searches against trawlix-sim in a network namespace of the test's own: the core engine
+// with the real probes, and the trawlix-scan program as a technician runs it.
+#include "probe/job_probes.h"
+#include "resources/string_table.h"
+#include "scan/scan_lock.h"
+#include "scan/scan_thread.h"
+#include "testsupport/child_process.h"
+#include "testsupport/private_network.h"
+#include "testsupport/temp_folder.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <sstream>
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::ChildProcess;
+
+constexpr const char* kNetwork = R"(# Test network
+legacy 10.10.10.10 plain-width hardware=LX300|firmware=LX200 v 4.10.16|mac=00:00:00:00:00:10|manufacturer=Voltara|location=Factory
+legacy 10.55.0.11 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:00:11|manufacturer=Voltara|location=A
+legacy 10.55.0.12 script-width hardware=LX300 RS485|firmware=LX200 v 4.30.5|mac=00:00:00:00:00:12|manufacturer=Kessler|location=B
+legacy 10.55.0.13 script hardware=LX300|firmware=LX200 v 3.95|mac=00:00:00:00:00:13|manufacturer=Voltara|location=C
+legacy 10.55.0.14 plain-width hardware=LX300|firmware=LX200 v 4.26.16|mac=00:00:00:00:00:14|manufacturer=Voltara|location=Süd|charset=utf-8
+legacy 10.55.0.15 plain-width hardware=lx300|firmware=LX200 v 4.26.16|mac=00:00:00:00:00:15|manufacturer=Voltara|location=E
+lx400 10.55.0.21 https name=LX400|version=V1.78.12|manufacturer=Voltara|location=Nürnberg|mac=00:00:00:00:00:21
+lx400 10.55.0.22 https name=LX400|version=V1.78.12|password=other
+lx400 10.55.0.23 http name=LX400|version=V2.01.3|manufacturer=null|location=~|mac=|topmac=00:00:00:00:00:23
+lx400 10.55.0.24 https name=LX400|info=not-object
+lx400 10.55.0.25 https name=LX400|info=array-member
+lx400 10.55.0.26 https name=LX400|config=malformed
+host 10.55.0.32 huge
+host 10.55.0.33 bad-utf8
+host 10.55.0.34 router
+host 10.55.0.35 error404
+host 10.55.0.36 error500
+host 10.55.0.37 notfound
+host 10.55.0.38 nested-json
+host 10.55.0.39 malformed-json
+host 10.57.0.1 silent
+host 10.57.0.2 silent
+host 10.57.0.3 silent
+host 10.57.0.4 silent
+host 10.57.0.5 silent
+host 10.57.0.6 trickle
+host 10.57.0.7 trickle
+host 10.57.0.8 trickle
+host 10.57.0.9 trickle
+host 10.57.0.10 trickle
+vendor 10.99.0.1
+latest 17 16 4.30
+latest 7 5 4.30
+latest 7 16 4.30
+latest LX400 12 1.80
+)";
+
+// The simulator and its request log, shared by every test of the suite.
+class SimulatedNetwork : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        folder_ = new testsupport::TempFolder;
+        std::istringstream lines(kNetwork);
+        std::string line;
+        while (std::getline(lines, line)) {
+            std::istringstream words(line);
+            std::string kind;
+            std::string address;
+            words >> kind >> address;
+            if (kind == "legacy" || kind == "lx400" || kind == "host" || kind == "vendor") {
+                ASSERT_TRUE(testsupport::AddLoopbackAddress(address)) << address;
+            }
+        }
+        const auto file = folder_->WriteFile("test.net", kNetwork);
+        logPath_ = (folder_->Path() / "requests.log").string();
+        sim_ = new ChildProcess(TRAWLIX_SIM_PATH, {file.string(), "--log", logPath_});
+        ASSERT_TRUE(sim_->WaitForOutput("ready", 30s)) << sim_->Errors();
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete sim_;
+        delete folder_;
+    }
+
+    // Requests the simulator answered: address -> "METHOD PATH" lines.
+    static std::multimap<std::string, std::string> Requests()
+    {
+        std::multimap<std::string, std::string> out;
+        std::istringstream lines(testsupport::TempFolder::ReadFile(logPath_));
+        std::string address, method, path, status;
+        while (lines >> address >> method >> path >> status)
+            out.emplace(address, method + " " + path);
+        return out;
+    }
+
+    static testsupport::TempFolder* folder_;
+    static ChildProcess* sim_;
+    static std::string logPath_;
+};
+
+testsupport::TempFolder* SimulatedNetwork::folder_ = nullptr;
+ChildProcess* SimulatedNetwork::sim_ = nullptr;
+std::string SimulatedNetwork::logPath_;
+
+// Collects the records of a search like the main window does.
+class Collector final : public IScanWindow
+{
+public:
+    std::string CurrentUser() const override { return "admin"; }
+    std::string CurrentPassword() const override { return "lx400-dflt"; }
+    bool CurrentUseHttps() const override { return true; }
+
+    static int OnResult(const DeviceRecord& record, void* context)
+    {
+        auto* self = static_cast<Collector*>(static_cast<IScanWindow*>(context));
+        jwin::CJSmartLock hold(&scan::ScanLock());
+        std::lock_guard lock(self->mutex);
+        if (record.endOfSearch)
+            self->ended = true;
+        else
+            self->records[record.ip] = record;
+        self->changed.notify_all();
+        return 1;
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<std::string, DeviceRecord> records;
+    bool ended = false;
+};
+
+TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
+{
+    trawlix::SetLanguage(trawlix::Language::English);
+    // The real probes, watched: how many run at once and in which order addresses come.
+    const JobProbes real = MakeJobProbes(ProbeConfig{"10.99.0.1"});
+    std::mutex mutex;
+    int running = 0;
+    int peak = 0;
+    std::vector<std::string> order;
+    std::map<std::string, int> legacyCalls;
+    JobProbes watched;
+    watched.legacy = [&](const ProbeTarget& target, DeviceRecord& record) {
+        {
+            std::lock_guard lock(mutex);
+            peak = std::max(peak, ++running);
+            order.push_back(target.address);
+            ++legacyCalls[target.address];
+        }
+        const bool found = real.legacy(target, record);
+        std::lock_guard lock(mutex);
+        --running;
+        return found;
+    };
+    watched.api = real.api;
+
+    Collector window;
+    {
+        CScanThread scan(&Collector::OnResult, &window, watched);
+        scan.scanDefaultAddress = true;
+        scan.scanRange = true;
+        scan.SetPlan("10.55.0.*", 1, 254);
+        ASSERT_TRUE(scan.Start(10000, false));
+        std::unique_lock lock(window.mutex);
+        ASSERT_TRUE(window.changed.wait_for(lock, 240s, [&] { return window.ended; }));
+        lock.unlock();
+        scan.Stop(jwin::kNoTimeLimit, false);
+    }
+
+    EXPECT_LE(peak, 10);
+    ASSERT_FALSE(order.empty());
+    EXPECT_EQ(order.front(), "10.10.10.10");
+    EXPECT_EQ(legacyCalls.size(), 255u);
+    for (const auto& [address, calls] : legacyCalls)
+        EXPECT_EQ(calls, 1) << address;
+    EXPECT_EQ(window.records.size(), 255u); // one record per address, found or not
+
+    std::map<std::string, DeviceRecord> found;
+    for (const auto& [ip, record] : window.records)
+        if (record.found)
+            found[ip] = record;
+
+    const DeviceRecord& factory = found.at("10.10.10.10");
+    EXPECT_EQ(factory.updateText, "Available (4.30)");
+    EXPECT_EQ(found.at("10.55.0.11").deviceId, 17);
+    EXPECT_EQ(found.at("10.55.0.12").updateText, "Up to date");
+    EXPECT_EQ(found.at("10.55.0.12").manufacturer, "Kessler (5)");
+    EXPECT_EQ(found.at("10.55.0.13").updateText, "Not possible");
+    EXPECT_EQ(found.at("10.55.0.14").location, "S\xFC"
+                                               "d"); // re-encoded to Latin-1
+    EXPECT_EQ(found.at("10.55.0.15").updateText, "Info N/A");
+
+    const DeviceRecord& lx400 = found.at("10.55.0.21");
+    EXPECT_TRUE(lx400.jsonApi);
+    EXPECT_EQ(lx400.firmware, "1.78");
+    EXPECT_EQ(lx400.location, "N\xC3\xBCrnberg"); // JSON text stays UTF-8
+    EXPECT_EQ(lx400.updateText, "Available (1.80)");
+    EXPECT_EQ(found.at("10.55.0.22").model, "Access denied!");
+    EXPECT_EQ(found.count("10.55.0.23"), 0u); // HTTP only, searched with HTTPS
+
+    // Documents that are not usable, and hostile hosts: no row, and the search still ended.
+    for (const char* quiet : {"10.55.0.24", "10.55.0.25", "10.55.0.26", "10.55.0.32", "10.55.0.34", "10.55.0.35",
+                              "10.55.0.36", "10.55.0.37", "10.55.0.38", "10.55.0.39"})
+        EXPECT_EQ(found.count(quiet), 0u) << quiet;
+    // A page declaring UTF-8 that is not keeps its bytes.
+    EXPECT_EQ(found.at("10.55.0.33").location, "Lager \xC3\x28\xA0\xFF");
+
+    // Legacy adapters never see the JSON probe; LX400 adapters are asked for their page first.
+    const auto requests = Requests();
+    for (const char* legacy : {"10.10.10.10", "10.55.0.11", "10.55.0.12", "10.55.0.13", "10.55.0.14"}) {
+        const auto [begin, end] = requests.equal_range(legacy);
+        ASSERT_NE(begin, end) << legacy;
+        for (auto it = begin; it != end; ++it)
+            EXPECT_EQ(it->second, "GET /net.shtml") << legacy;
+    }
+    std::multiset<std::string> lx400Requests;
+    const auto [begin, end] = requests.equal_range("10.55.0.21");
+    for (auto it = begin; it != end; ++it)
+        lx400Requests.insert(it->second);
+    EXPECT_EQ(lx400Requests, (std::multiset<std::string>{"POST /api/login", "GET /api/system/info",
+                                                         "GET /api/system/network/config"}));
+}
+
+Json::Value RunScanJson(const std::vector<std::string>& args, ChildProcess** keep = nullptr)
+{
+    auto child = std::make_unique<ChildProcess>(TRAWLIX_SCAN_PATH, args);
+    EXPECT_TRUE(child->Wait(240s));
+    EXPECT_EQ(child->ExitCode(), 0) << child->Errors();
+    // The largest page on the network is 64 MiB; the program keeps far less.
+    EXPECT_LT(child->MaxResidentKiB(), 100 * 1024);
+    Json::Value root;
+    std::string errors;
+    const std::string text = child->Output();
+    const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &root, &errors)) << text;
+    if (keep != nullptr)
+        *keep = child.release();
+    return root;
+}
+
+TEST_F(SimulatedNetwork, TrawlixScanPrintsSortedJsonForBothSchemes)
+{
+    const Json::Value https = RunScanJson(
+        {"--format", "json", "--lang", "en", "--update-server", "10.99.0.1", "--no-default-address", "10.55.0.*"});
+    ASSERT_TRUE(https.isArray());
+    std::vector<std::string> ips;
+    for (const Json::Value& row : https)
+        ips.push_back(row["ip"].asString());
+    EXPECT_EQ(ips, (std::vector<std::string>{"10.55.0.11", "10.55.0.12", "10.55.0.13", "10.55.0.14", "10.55.0.15",
+                                             "10.55.0.21", "10.55.0.22", "10.55.0.33"}));
+    EXPECT_EQ(https[3]["location"].asString(), "S\xC3\xBC"
+                                               "d"); // Latin-1 shown as UTF-8
+    EXPECT_EQ(https[5]["updateState"].asInt(), 1);
+    EXPECT_TRUE(https[5]["jsonApi"].asBool());
+    EXPECT_EQ(https[6]["model"].asString(), "Access denied!");
+    // The broken bytes of the bad page reach the output as valid text.
+    EXPECT_FALSE(https[7]["location"].asString().empty());
+
+    const Json::Value http = RunScanJson({"--format", "json", "--http", "--update-server", "10.99.0.1",
+                                          "--no-default-address", "--first", "21", "--last", "23", "10.55.0.*"});
+    ASSERT_EQ(http.size(), 1u);
+    EXPECT_EQ(http[0]["ip"].asString(), "10.55.0.23");
+    EXPECT_EQ(http[0]["mac"].asString(), "00:00:00:00:00:23"); // top-level MAC when ipv4 has none
+    EXPECT_EQ(http[0]["manufacturer"].asString(), " (3)");
+}
+
+TEST_F(SimulatedNetwork, InterruptWithTenHangingHostsEndsTheSearchAtOnce)
+{
+    ChildProcess scan(TRAWLIX_SCAN_PATH, {"--no-default-address", "--first", "1", "--last", "10", "--no-progress",
+                                          "--update-server", "10.99.0.1", "10.57.0.*"});
+    ASSERT_TRUE(scan.Started());
+    // Let every job connect and hang (five silent hosts, five that trickle).
+    std::this_thread::sleep_for(1s);
+    ASSERT_FALSE(scan.Wait(0ms));
+    const auto interrupted = std::chrono::steady_clock::now();
+    scan.Signal(SIGINT);
+    ASSERT_TRUE(scan.Wait(20s)) << "the search did not stop";
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - interrupted);
+    RecordProperty("interrupt_ms", static_cast<int>(took.count()));
+    EXPECT_EQ(scan.ExitCode(), 130);
+    EXPECT_NE(scan.Output().find("IP Address"), std::string::npos); // what was found so far: the empty table
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    std::string reason;
+    if (!testsupport::EnterPrivateNetwork(&reason)) {
+        std::fprintf(stderr, "skipped: %s\n", reason.c_str());
+        return 77;
+    }
+    return RUN_ALL_TESTS();
+}

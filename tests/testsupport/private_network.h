@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace testsupport {
+
+// Moves the calling thread (and every thread and process it starts later) into a network
+// namespace of its own with the loopback device up, so a test can put any address on it and
+// serve it without touching the machine's network. Call it before the test starts any thread.
+// False with a reason when the machine does not allow it (not root, no namespaces).
+bool EnterPrivateNetwork(std::string* reason);
+
+// Adds an IPv4 address as /32 to the loopback device of the private namespace.
+bool AddLoopbackAddress(const std::string& address);
+
+} // namespace testsupport
