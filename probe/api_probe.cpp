@@ -119,7 +119,8 @@ ApiNetworkConfig ReadApiNetworkConfig(const std::string& document)
     if (!ParseDocument(document, &root) || !root.isObject())
         return config;
     std::string mac;
-    const Json::Value* ipv4 = root.find("ipv4", "ipv4" + 4);
+    static constexpr char kIpv4[] = "ipv4";
+    const Json::Value* ipv4 = root.find(kIpv4, kIpv4 + 4);
     if (ipv4 != nullptr && !ipv4->isNull()) {
         if (!ipv4->isObject())
             return config;

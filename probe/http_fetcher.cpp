@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr std::size_t kPageBlock = 1023;
 constexpr std::size_t kFileBlock = 4096;
 constexpr std::uint32_t kTempFolderBound = 10000;
 
