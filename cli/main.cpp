@@ -1,12 +1,15 @@
 // trawlix-scan: searches a network for adapters from a terminal and prints what it found.
 #include "cli/options.h"
 #include "cli/output.h"
+#include "firmware/flash_tool.h"
 #include "platform/http_client.h"
 #include "probe/job_probes.h"
 #include "resources/string_table.h"
 #include "scan/scan_context.h"
 #include "scan/scan_lock.h"
 #include "scan/scan_thread.h"
+#include "support/text/paths.h"
+#include "support/text/system.h"
 
 #include <atomic>
 #include <chrono>
@@ -14,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <unistd.h>
 #include <vector>
@@ -120,6 +124,29 @@ std::vector<std::string> ColumnHeaders()
     return headers;
 }
 
+// Checks a tool folder before a site visit: which flashing tool it holds and what firmware.
+int ReportFlashTool(const ScanOptions& options)
+{
+    const std::string folder = options.flashToolDir.empty() ? ModuleDirectory() : options.flashToolDir;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+        std::fprintf(stderr, "trawlix-scan: %s is not a folder\n", folder.c_str());
+        return 1;
+    }
+    FlashToolState state;
+    state.flashToolPath = FindFlashToolIn(folder);
+    state.flashToolFound = !state.flashToolPath.empty();
+    FlashToolReport report;
+    report.path = state.flashToolPath;
+    report.oem = FlashToolOem(state);
+    if (state.flashToolFound) {
+        for (const AdapterTypeEntry& type : ListAdapterTypes(DirectoryOf(state.flashToolPath)))
+            report.adapterTypes.push_back({type.deviceId, type.section, type.localVersion});
+    }
+    std::fputs(FormatFlashToolReport(report, options.format).c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -139,6 +166,9 @@ int main(int argc, char** argv)
         std::puts("trawlix-scan " TRAWLIX_VERSION);
         return 0;
     }
+
+    if (options.flashTool)
+        return ReportFlashTool(options);
 
     switch (options.language) {
     case ScanOptions::Language::English:

@@ -123,6 +123,13 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
                 options.language = ScanOptions::Language::German;
             else
                 return Fail("unknown language " + text + " (en or de)");
+        } else if (name == "--flash-tool") {
+            options.flashTool = true;
+            // The folder is optional: taken inline, or from the next word unless that is an option.
+            if (inlineValue)
+                options.flashToolDir = *inlineValue;
+            else if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-')
+                options.flashToolDir = args[++i];
         } else if (name == "--no-progress" && flag()) {
             options.progress = false;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -136,6 +143,11 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
 
     if (options.showHelp || options.showVersion)
         return ParseResult{options, {}};
+    if (options.flashTool) {
+        if (subnet)
+            return Fail("--flash-tool reports a tool folder and takes no subnet");
+        return ParseResult{options, {}};
+    }
     if (options.scanRange) {
         if (!subnet)
             return Fail("a subnet is needed, e.g. 192.168.1.*");
@@ -170,6 +182,8 @@ std::string UsageText()
            "  --format table|csv|json      default table\n"
            "  --lang en|de                 language of texts such as the Update column\n"
            "  --no-progress                no progress bar on standard error\n"
+           "  --flash-tool [DIR]           instead of searching: the flashing tool found in DIR (default the\n"
+           "                               program's folder), its OEM number and its firmware per adapter type\n"
            "  --version, --help\n"
            "Exit status: 0 after a completed search, 2 for wrong usage, 1 for other failures,\n"
            "130 when interrupted (what was found so far is printed).\n";

@@ -23,6 +23,10 @@ struct ScanOptions
     Format format = Format::Table;
     Language language = Language::FromLocale;
     bool progress = true;
+    // --flash-tool [DIR]: report the flashing tool of DIR (default: the program's folder)
+    // instead of searching.
+    bool flashTool = false;
+    std::string flashToolDir;
     bool showVersion = false;
     bool showHelp = false;
 };

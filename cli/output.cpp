@@ -290,3 +290,51 @@ std::string FormatRecords(std::vector<DeviceRecord> records, ScanOptions::Format
     }
     return out;
 }
+
+std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Format format)
+{
+    // Folder and section names come from the file system and a Windows INI: shown as UTF-8 when
+    // they are, else as Latin-1.
+    auto text = [](const std::string& bytes) { return DisplayText(bytes, false); };
+    std::string out;
+    switch (format) {
+    case ScanOptions::Format::Json:
+        out = "{\"path\": " + JsonString(text(report.path)) + ", \"oem\": " + std::to_string(report.oem) +
+              ", \"adapterTypes\": [";
+        for (std::size_t i = 0; i < report.adapterTypes.size(); ++i) {
+            const auto& type = report.adapterTypes[i];
+            out += i == 0 ? "\n" : ",\n";
+            out += "  {\"deviceId\": " + std::to_string(type.deviceId) +
+                   ", \"section\": " + JsonString(text(type.section)) +
+                   ", \"localVersion\": " + (type.localVersion ? JsonString(text(*type.localVersion)) : "null") + "}";
+        }
+        out += report.adapterTypes.empty() ? "]}\n" : "\n]}\n";
+        break;
+    case ScanOptions::Format::Csv:
+        out = "path,oem,deviceId,section,localVersion\n";
+        for (const auto& type : report.adapterTypes)
+            out += CsvField(text(report.path)) + "," + std::to_string(report.oem) + "," +
+                   std::to_string(type.deviceId) + "," + CsvField(text(type.section)) + "," +
+                   CsvField(text(type.localVersion.value_or(""))) + "\n";
+        break;
+    case ScanOptions::Format::Table: {
+        out = "Flashing tool: " + (report.path.empty() ? std::string("none found") : Printable(text(report.path))) +
+              "\nOEM number:    " + (report.oem < 0 ? std::string("unknown") : std::to_string(report.oem)) + "\n";
+        if (report.adapterTypes.empty())
+            break;
+        std::size_t width = std::string("Section").size();
+        for (const auto& type : report.adapterTypes)
+            width = std::max(width, DisplayWidth(Printable(text(type.section))));
+        out += "\nDevice id  Section" + std::string(width - 7 + 2, ' ') + "Local firmware\n";
+        for (const auto& type : report.adapterTypes) {
+            const std::string id = std::to_string(type.deviceId);
+            const std::string section = Printable(text(type.section));
+            out += id + std::string(id.size() < 11 ? 11 - id.size() : 1, ' ') + section +
+                   std::string(width - DisplayWidth(section) + 2, ' ') +
+                   (type.localVersion ? Printable(text(*type.localVersion)) : std::string("-")) + "\n";
+        }
+        break;
+    }
+    }
+    return out;
+}

@@ -3,6 +3,7 @@
 #include "cli/options.h"
 #include "scan/device_record.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,3 +19,19 @@
 // captions in the current language (Device, Firmware, Update, Manufacturer, MAC, IP, Location).
 [[nodiscard]] std::string FormatRecords(std::vector<DeviceRecord> records, ScanOptions::Format format,
                                         const std::vector<std::string>& headers);
+
+// What `trawlix-scan --flash-tool` reports: the tool found (path empty when none), its OEM number
+// (-1 unknown) and the adapter types of its "firmcast.ini".
+struct FlashToolReport
+{
+    std::string path;
+    int oem = -1;
+    struct AdapterType
+    {
+        int deviceId = 0;
+        std::string section;
+        std::optional<std::string> localVersion;
+    };
+    std::vector<AdapterType> adapterTypes;
+};
+[[nodiscard]] std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Format format);

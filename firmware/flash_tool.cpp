@@ -153,31 +153,40 @@ std::string LocalFirmwareVersion(const FlashToolState& state, std::int32_t devic
     // the current directory.
     if (state.flashToolPath.empty())
         return result;
-    const std::string toolFolder = DirectoryOf(state.flashToolPath);
-    if (!open_profile(JoinPath(toolFolder, kFlashToolIni).c_str(), 1))
-        return result;
+    for (const AdapterTypeEntry& type : ListAdapterTypes(DirectoryOf(state.flashToolPath))) {
+        if (type.deviceId != deviceId)
+            continue;
+        // The first entry of the model decides, also when its folder tells no version.
+        if (type.localVersion)
+            result = *type.localVersion;
+        break;
+    }
+    return result;
+}
 
+std::vector<AdapterTypeEntry> ListAdapterTypes(const std::string& toolFolder)
+{
+    std::vector<AdapterTypeEntry> entries;
+    if (toolFolder.empty() || !open_profile(JoinPath(toolFolder, kFlashToolIni).c_str(), 1))
+        return entries;
     const CJToken fields("|");
     std::string entry;
     for (int n = 0; read_profile_key("AdapterTypes", AdapterKey(n).c_str(), entry); ++n) {
-        std::int32_t id = 0;
-        (void)fields.GetTokenLong(&id, entry.c_str(), 1);
-        if (id != deviceId)
-            continue;
+        AdapterTypeEntry type;
+        (void)fields.GetTokenLong(&type.deviceId, entry.c_str(), 1);
         char section[kAdapterSectionMaxChars + 1] = {};
         (void)fields.GetToken(section, sizeof section, entry.c_str(), 2, true);
-
+        type.section = section;
         std::string folder;
         if (read_profile_key(section, "files", folder) || read_profile_key(section, "sharedfiles", folder)) {
-            const std::string versionFile = JoinPath(JoinPath(toolFolder, FolderFromIni(folder)), kFirmwareVersionFile);
             std::string line;
-            if (ReadFirstLine(versionFile, line))
-                result = Trim(line);
+            if (ReadFirstLine(JoinPath(JoinPath(toolFolder, FolderFromIni(folder)), kFirmwareVersionFile), line))
+                type.localVersion = Trim(line);
         }
-        break;
+        entries.push_back(std::move(type));
     }
     close_profile();
-    return result;
+    return entries;
 }
 
 bool LaunchFlashTool(const FlashToolState& state, const std::string& ip, const ProcessStarter& starter)

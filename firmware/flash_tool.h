@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,18 @@ void FindFlashTool(FlashToolState& state, const DeviceRecord* selected, const st
 // tell none, or when no tool was found. Uses the process-wide default profile.
 [[nodiscard]] std::string LocalFirmwareVersion(const FlashToolState& state, std::int32_t deviceId,
                                                const std::string& firmware);
+
+// One "AdapterTypes" entry of a tool folder's "firmcast.ini", with the first line (trimmed) of
+// the "version.txt" in its firmware folder; none when no folder is named or the file is unreadable.
+struct AdapterTypeEntry
+{
+    std::int32_t deviceId = 0;
+    std::string section;
+    std::optional<std::string> localVersion;
+};
+// Every "AdapterTypes" entry of `toolFolder`, in key order; empty without a readable INI. Uses the
+// process-wide default profile.
+[[nodiscard]] std::vector<AdapterTypeEntry> ListAdapterTypes(const std::string& toolFolder);
 
 // Starts the tool, with "-ip" and `ip` as its arguments when `ip` is not empty: through wine
 // when wine is on PATH, otherwise through xdg-open (which passes no arguments on). True when a

@@ -168,3 +168,53 @@ TEST(FormatTest, TableAlignsAndNeutralisesControlCharacters)
 }
 
 } // namespace
+
+namespace {
+
+TEST(FlashToolOptionTest, FolderIsOptionalAndNoSubnetIsTaken)
+{
+    auto parse = [](std::vector<std::string> args) { return ParseScanOptions(args, nullptr, nullptr); };
+    auto plain = parse({"--flash-tool"});
+    ASSERT_TRUE(plain.options) << plain.error;
+    EXPECT_TRUE(plain.options->flashTool);
+    EXPECT_EQ(plain.options->flashToolDir, "");
+
+    auto folder = parse({"--flash-tool", "/opt/tools/update16", "--format", "json"});
+    ASSERT_TRUE(folder.options) << folder.error;
+    EXPECT_EQ(folder.options->flashToolDir, "/opt/tools/update16");
+    EXPECT_EQ(folder.options->format, ScanOptions::Format::Json);
+
+    auto inlineFolder = parse({"--format=csv", "--flash-tool=/x"});
+    ASSERT_TRUE(inlineFolder.options) << inlineFolder.error;
+    EXPECT_EQ(inlineFolder.options->flashToolDir, "/x");
+
+    EXPECT_FALSE(parse({"--flash-tool", "/x", "192.168.1.*"}).options);
+}
+
+TEST(FlashToolOptionTest, ReportFormats)
+{
+    FlashToolReport report;
+    report.path = "/opt/update16/setup \"new\".exe";
+    report.oem = 16;
+    report.adapterTypes = {{7, "LX300 standard", "4.30"}, {9, "No folder", std::nullopt}};
+    EXPECT_EQ(FormatFlashToolReport(report, ScanOptions::Format::Json),
+              "{\"path\": \"/opt/update16/setup \\\"new\\\".exe\", \"oem\": 16, \"adapterTypes\": [\n"
+              "  {\"deviceId\": 7, \"section\": \"LX300 standard\", \"localVersion\": \"4.30\"},\n"
+              "  {\"deviceId\": 9, \"section\": \"No folder\", \"localVersion\": null}\n]}\n");
+    EXPECT_EQ(FormatFlashToolReport(report, ScanOptions::Format::Csv),
+              "path,oem,deviceId,section,localVersion\n"
+              "\"/opt/update16/setup \"\"new\"\".exe\",16,7,LX300 standard,4.30\n"
+              "\"/opt/update16/setup \"\"new\"\".exe\",16,9,No folder,\n");
+    const std::string table = FormatFlashToolReport(report, ScanOptions::Format::Table);
+    EXPECT_NE(table.find("OEM number:    16\n"), std::string::npos);
+    EXPECT_NE(table.find("7          LX300 standard  4.30\n"), std::string::npos);
+    EXPECT_NE(table.find("9          No folder       -\n"), std::string::npos);
+
+    const FlashToolReport none;
+    EXPECT_EQ(FormatFlashToolReport(none, ScanOptions::Format::Json),
+              "{\"path\": \"\", \"oem\": -1, \"adapterTypes\": []}\n");
+    EXPECT_EQ(FormatFlashToolReport(none, ScanOptions::Format::Table),
+              "Flashing tool: none found\nOEM number:    unknown\n");
+}
+
+} // namespace

@@ -207,6 +207,27 @@ TEST_F(LocalFirmwareTest, VersionFromTheFilesFolder)
     EXPECT_EQ(Local(-1), "4.10");
 }
 
+TEST_F(LocalFirmwareTest, ListingGivesEveryEntryWithItsVersion)
+{
+    Ini("[AdapterTypes]\nadap00=5|LX200 basic\nadap01=7|LX300 standard|x\nadap02=9|No folder\n"
+        "adap03=11|Empty line\n[LX200 basic]\nfiles=fw200\n[LX300 standard]\nsharedfiles=fw300\n"
+        "[No folder]\n[Empty line]\nfiles=empty\n");
+    folder.WriteFile("fw200/version.txt", "4.20\n");
+    folder.WriteFile("fw300/version.txt", " 4.30 \n");
+    folder.WriteFile("empty/version.txt", "\n4.99\n");
+    const auto types = ListAdapterTypes(folder.Path().string());
+    ASSERT_EQ(types.size(), 4u);
+    EXPECT_EQ(types[0].deviceId, 5);
+    EXPECT_EQ(types[0].section, "LX200 basic");
+    EXPECT_EQ(types[0].localVersion, "4.20");
+    EXPECT_EQ(types[1].localVersion, "4.30");
+    EXPECT_FALSE(types[2].localVersion.has_value());
+    EXPECT_EQ(types[3].localVersion, ""); // an empty first line is a version text too
+    EXPECT_EQ(Local(11), "");
+    EXPECT_EQ(Local(9), "4.10");
+    EXPECT_TRUE(ListAdapterTypes((folder.Path() / "missing").string()).empty());
+}
+
 TEST_F(LocalFirmwareTest, SharedFilesOnly)
 {
     Ini("[AdapterTypes]\nadap00=7|LX300 standard|x\n[LX300 standard]\nsharedfiles=fw\n");
