@@ -1,0 +1,29 @@
+# Installation and the Debian package: the desktop program with its menu entry and icon, and the
+# headless trawlix-scan. An installed program keeps its settings in the per-user file, because
+# its own folder is not writable.
+include(GNUInstallDirs)
+
+if(TARGET trawlix)
+    install(TARGETS trawlix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/trawlix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/155-app.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME trawlix.svg)
+endif()
+if(TARGET trawlix-scan)
+    install(TARGETS trawlix-scan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME trawlix)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Orvanta GmbH")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Finds UPS network adapters and checks their firmware")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Trawlix searches a /24 network and the factory address 10.10.10.10 for UPS network adapters, reads their identity, asks the vendor's web server for newer firmware and lists them. trawlix-scan does the same from a terminal.")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Trawlix developers")
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "iproute2, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine")
+include(CPack)
