@@ -1,8 +1,11 @@
 #include "sim/network_file.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <cmath>
 #include <fstream>
-#include <iterator>
+#include <functional>
 #include <sstream>
 
 namespace sim {
@@ -22,19 +25,320 @@ std::optional<LabelForm> ParseForm(const std::string& word)
     return std::nullopt;
 }
 
-std::string Row(LabelForm form, const std::string& label, const std::string& value)
+std::optional<DocumentShape> ParseShape(const std::string& word)
 {
-    std::string cell;
-    if (form == LabelForm::Plain || form == LabelForm::PlainWidth) {
-        std::string entity = label;
-        if (const auto blank = entity.find(' '); blank != std::string::npos)
-            entity.replace(blank, 1, "&nbsp;");
-        cell = "<tr><td class=\"main\">" + entity + "</td>";
-    } else {
-        cell = "<tr><td class=\"main\"><script>_dw(\"" + label + "\")</script></td>";
+    static const std::map<std::string, DocumentShape> shapes = {
+        {"normal", DocumentShape::Object}, {"malformed", DocumentShape::Unparsable},
+        {"empty", DocumentShape::Empty},   {"not-object", DocumentShape::Array},
+        {"scalar", DocumentShape::Scalar}, {"nested", DocumentShape::Nested}};
+    const auto it = shapes.find(word);
+    return it != shapes.end() ? std::optional(it->second) : std::nullopt;
+}
+
+JsonMember ParseMember(const std::string& value)
+{
+    static const std::map<std::string, JsonMember::Kind> markers = {
+        {"null", JsonMember::Kind::Null},    {"~", JsonMember::Kind::Missing},
+        {"@array", JsonMember::Kind::Array}, {"@number", JsonMember::Kind::Number},
+        {"@true", JsonMember::Kind::True},   {"@object", JsonMember::Kind::Object}};
+    if (value.rfind("@=", 0) == 0)
+        return {JsonMember::Kind::Text, value.substr(2)};
+    if (const auto it = markers.find(value); it != markers.end())
+        return {it->second, ""};
+    return {JsonMember::Kind::Text, value};
+}
+
+bool IsIpv4(const std::string& address)
+{
+    in_addr parsed{};
+    return inet_pton(AF_INET, address.c_str(), &parsed) == 1;
+}
+
+std::optional<long long> ParseNumber(const std::string& text, long long low, long long high)
+{
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    if (text.size() > 18)
+        return std::nullopt;
+    const long long value = std::stoll(text);
+    if (value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+// Splits "key=value|key=value" and hands each pair to `take`; false with a reason on the first error.
+bool ForEachField(const std::string& fields, std::string& why,
+                  const std::function<bool(const std::string&, const std::string&, std::string&)>& take)
+{
+    std::istringstream pairs(fields);
+    std::string pair;
+    while (std::getline(pairs, pair, '|')) {
+        const auto eq = pair.find('=');
+        if (eq == std::string::npos) {
+            why = "a field needs key=value";
+            return false;
+        }
+        if (!take(pair.substr(0, eq), pair.substr(eq + 1), why))
+            return false;
     }
-    const bool width = form == LabelForm::PlainWidth || form == LabelForm::ScriptWidth;
-    return cell + (width ? "<td class=\"mainb\" width=\"100%\">" : "<td class=\"mainb\">") + value + "</td></tr>\n";
+    return true;
+}
+
+std::string RestOfLine(std::istringstream& words)
+{
+    std::string rest;
+    std::getline(words >> std::ws, rest);
+    return rest;
+}
+
+bool TakeLegacyField(LegacyAdapter& adapter, bool& statusGiven, const std::string& key, const std::string& value,
+                     std::string& why)
+{
+    static const char* const rows[] = {"hardware", "firmware", "mac", "manufacturer", "location"};
+    if (key == "hardware")
+        adapter.hardware = value;
+    else if (key == "firmware")
+        adapter.firmware = value;
+    else if (key == "mac")
+        adapter.mac = value;
+    else if (key == "manufacturer")
+        adapter.manufacturer = value;
+    else if (key == "location")
+        adapter.location = value;
+    else if (key == "charset")
+        adapter.charset = value;
+    else if (key == "extra")
+        adapter.extra = value;
+    else if (key == "page") {
+        if (value == "status")
+            adapter.page = PageKind::Status;
+        else if (value == "router")
+            adapter.page = PageKind::Router;
+        else if (value == "not-found")
+            adapter.page = PageKind::NotFound;
+        else if (value == "error")
+            adapter.page = PageKind::Error;
+        else {
+            why = "page must be status, router, not-found or error";
+            return false;
+        }
+        if (!statusGiven)
+            adapter.status = adapter.page == PageKind::NotFound ? 404 : adapter.page == PageKind::Error ? 500 : 200;
+    } else if (key == "status") {
+        const auto code = ParseNumber(value, 100, 599);
+        if (!code) {
+            why = "status must be an HTTP status code";
+            return false;
+        }
+        adapter.status = static_cast<int>(*code);
+        statusGiven = true;
+    } else if (key == "omit") {
+        std::istringstream names(value);
+        std::string name;
+        while (std::getline(names, name, ',')) {
+            if (std::find(std::begin(rows), std::end(rows), name) == std::end(rows)) {
+                why = "omit names an unknown value " + name;
+                return false;
+            }
+            adapter.omit.push_back(name);
+        }
+    } else if (key == "delay") {
+        const auto ms = ParseNumber(value, 0, 600000);
+        if (!ms) {
+            why = "delay must be milliseconds";
+            return false;
+        }
+        adapter.delayMs = static_cast<int>(*ms);
+    } else {
+        why = "unknown field " + key;
+        return false;
+    }
+    return true;
+}
+
+bool TakeLx400Field(Lx400Adapter& adapter, bool& nameAsArray, const std::string& key, const std::string& value,
+                    std::string& why)
+{
+    const std::map<std::string, JsonMember*> members = {
+        {"name", &adapter.name},         {"version", &adapter.version}, {"manufacturer", &adapter.manufacturer},
+        {"location", &adapter.location}, {"mac", &adapter.mac},         {"topmac", &adapter.topMac},
+        {"ipv4", &adapter.ipv4}};
+    if (const auto it = members.find(key); it != members.end()) {
+        *it->second = ParseMember(value);
+    } else if (key == "user") {
+        adapter.user = value;
+    } else if (key == "password") {
+        adapter.password = value;
+    } else if (key == "login" && (value == "any" || value == "strict")) {
+        adapter.anyLogin = value == "any";
+    } else if (key == "loginbody" && (value == "ok" || value == "malformed")) {
+        adapter.malformedLoginBody = value == "malformed";
+    } else if (key == "info" && value == "array-member") {
+        adapter.info = DocumentShape::Object;
+        nameAsArray = true;
+    } else if (key == "info" || key == "config") {
+        const auto shape = ParseShape(value);
+        if (!shape) {
+            why = key + " must be normal, not-object, malformed, empty, scalar or nested" +
+                  (key == "info" ? std::string(" or array-member") : std::string());
+            return false;
+        }
+        (key == "info" ? adapter.info : adapter.config) = *shape;
+        if (key == "info")
+            nameAsArray = false;
+    } else if (key == "depth") {
+        const auto depth = ParseNumber(value, 1, 10000000);
+        if (!depth) {
+            why = "depth must be a positive number";
+            return false;
+        }
+        adapter.depth = static_cast<int>(*depth);
+    } else if (key == "delay") {
+        const auto ms = ParseNumber(value, 0, 600000);
+        if (!ms) {
+            why = "delay must be milliseconds";
+            return false;
+        }
+        adapter.delayMs = static_cast<int>(*ms);
+    } else {
+        why = (key == "login" || key == "loginbody") ? "bad value for " + key : "unknown field " + key;
+        return false;
+    }
+    return true;
+}
+
+std::optional<bool> ParseScheme(const std::string& word)
+{
+    if (word == "https")
+        return true;
+    if (word == "http")
+        return false;
+    return std::nullopt;
+}
+
+// One "host" line: a misbehaving host of the given kind with its optional arguments.
+bool TakeHost(Network& network, const std::string& address, const std::string& kind,
+              const std::vector<std::string>& args, std::string& why,
+              const std::function<bool(const std::string&, int)>& claim)
+{
+    const std::string usage = "expected: host ADDRESS silent [PORT,...] | trickle [SECONDS] | huge [BYTES] | "
+                              "bad-utf8 | router | error404 | error500 | notfound | nested-json [http|https] "
+                              "[DEPTH] | malformed-json [http|https]";
+    auto wrong = [&] {
+        why = usage;
+        return false;
+    };
+    if (address.empty() || kind.empty())
+        return wrong();
+    const std::size_t most = kind == "nested-json" ? 2
+                             : (kind == "silent" || kind == "trickle" || kind == "huge" || kind == "malformed-json")
+                                 ? 1
+                                 : 0;
+    if (args.size() > most)
+        return wrong();
+    const std::string arg = args.empty() ? std::string() : args[0];
+
+    if (kind == "silent" || kind == "trickle") {
+        RawHost host;
+        host.address = address;
+        host.mode = kind == "silent" ? RawHost::Mode::Silent : RawHost::Mode::Trickle;
+        if (kind == "trickle") {
+            host.ports = {80};
+            if (!arg.empty()) {
+                double seconds = 0;
+                try {
+                    std::size_t used = 0;
+                    seconds = std::stod(arg, &used);
+                    if (used != arg.size())
+                        seconds = 0;
+                } catch (const std::exception&) {
+                    seconds = 0;
+                }
+                if (!(seconds >= 0.001 && seconds <= 3600))
+                    return wrong();
+                host.intervalMs = static_cast<int>(std::lround(seconds * 1000));
+            }
+        } else {
+            std::istringstream ports(arg.empty() ? std::string("80,443") : arg);
+            for (std::string port; std::getline(ports, port, ',');) {
+                const auto value = ParseNumber(port, 1, 65535);
+                if (!value)
+                    return wrong();
+                host.ports.push_back(static_cast<int>(*value));
+            }
+        }
+        for (const int port : host.ports)
+            if (!claim(address, port))
+                return false;
+        network.rawHosts.push_back(host);
+        return true;
+    }
+    if (kind == "huge") {
+        BigPageHost host;
+        host.address = address;
+        if (!arg.empty()) {
+            const auto size = ParseNumber(arg, 1, 1ll << 40);
+            if (!size)
+                return wrong();
+            host.size = static_cast<std::uint64_t>(*size);
+        }
+        if (!claim(address, 80))
+            return false;
+        network.bigPages.push_back(host);
+        return true;
+    }
+    if (kind == "nested-json" || kind == "malformed-json") {
+        Lx400Adapter adapter;
+        adapter.address = address;
+        adapter.https = false;
+        adapter.anyLogin = true;
+        std::size_t next = 0;
+        if (next < args.size() && ParseScheme(args[next]))
+            adapter.https = *ParseScheme(args[next++]);
+        if (kind == "nested-json") {
+            adapter.info = adapter.config = DocumentShape::Nested;
+            if (next < args.size()) {
+                const auto depth = ParseNumber(args[next++], 1, 10000000);
+                if (!depth)
+                    return wrong();
+                adapter.depth = static_cast<int>(*depth);
+            }
+        } else {
+            adapter.malformedLoginBody = true;
+            adapter.info = adapter.config = DocumentShape::Unparsable;
+        }
+        if (next != args.size())
+            return wrong();
+        if (!claim(address, adapter.Port()))
+            return false;
+        network.lx400.push_back(adapter);
+        return true;
+    }
+
+    LegacyAdapter adapter;
+    adapter.address = address;
+    if (kind == "bad-utf8") {
+        adapter.charset = "utf-8";
+        adapter.hardware = "LX300";
+        adapter.firmware = "LX200 v 4.30.16";
+        adapter.mac = "00:0A:9C:BA:D0:01";
+        // A truncated two-byte sequence, a lone continuation byte and a byte UTF-8 never uses.
+        adapter.location = "Lager \xC3\x28\xA0\xFF";
+    } else if (kind == "router") {
+        adapter.page = PageKind::Router;
+    } else if (kind == "error404" || kind == "error500") {
+        adapter.page = PageKind::Error;
+        adapter.status = kind == "error404" ? 404 : 500;
+    } else if (kind == "notfound") {
+        adapter.page = PageKind::NotFound;
+        adapter.status = 200;
+    } else {
+        return wrong();
+    }
+    if (!claim(address, 80))
+        return false;
+    network.adapters.push_back(adapter);
+    return true;
 }
 
 } // namespace
@@ -42,6 +346,8 @@ std::string Row(LabelForm form, const std::string& label, const std::string& val
 std::optional<Network> ParseNetwork(const std::string& text, std::string& error)
 {
     Network network;
+    // "address:port" -> the line that claimed it, so that two entries cannot fight over a socket.
+    std::map<std::string, int> claimed;
     std::istringstream lines(text);
     std::string line;
     int number = 0;
@@ -49,7 +355,7 @@ std::optional<Network> ParseNetwork(const std::string& text, std::string& error)
         ++number;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (line.empty() || line[0] == '#')
+        if (line.find_first_not_of(" \t") == std::string::npos || line[line.find_first_not_of(" \t")] == '#')
             continue;
         std::istringstream words(line);
         std::string kind;
@@ -58,6 +364,21 @@ std::optional<Network> ParseNetwork(const std::string& text, std::string& error)
             error = "line " + std::to_string(number) + ": " + why;
             return std::nullopt;
         };
+        std::string why;
+        auto claim = [&](const std::string& address, int port) {
+            if (!IsIpv4(address)) {
+                why = "not an IPv4 address: " + address;
+                return false;
+            }
+            const std::string key = address + ":" + std::to_string(port);
+            if (const auto it = claimed.find(key); it != claimed.end()) {
+                why = key + " is already used on line " + std::to_string(it->second);
+                return false;
+            }
+            claimed[key] = number;
+            return true;
+        };
+
         if (kind == "legacy") {
             LegacyAdapter adapter;
             std::string form;
@@ -66,99 +387,72 @@ std::optional<Network> ParseNetwork(const std::string& text, std::string& error)
             if (adapter.address.empty() || !parsed)
                 return fail("expected: legacy ADDRESS plain|plain-width|script|script-width FIELDS");
             adapter.form = *parsed;
-            std::string fields;
-            std::getline(words >> std::ws, fields);
-            std::istringstream pairs(fields);
-            std::string pair;
-            while (std::getline(pairs, pair, '|')) {
-                const auto eq = pair.find('=');
-                if (eq == std::string::npos)
-                    return fail("a field needs key=value");
-                const std::string key = pair.substr(0, eq);
-                const std::string value = pair.substr(eq + 1);
-                if (key == "hardware")
-                    adapter.hardware = value;
-                else if (key == "firmware")
-                    adapter.firmware = value;
-                else if (key == "mac")
-                    adapter.mac = value;
-                else if (key == "manufacturer")
-                    adapter.manufacturer = value;
-                else if (key == "location")
-                    adapter.location = value;
-                else if (key == "charset")
-                    adapter.charset = value;
-                else
-                    return fail("unknown field " + key);
-            }
+            bool statusGiven = false;
+            if (!ForEachField(RestOfLine(words), why,
+                              [&](const std::string& key, const std::string& value, std::string& reason) {
+                                  return TakeLegacyField(adapter, statusGiven, key, value, reason);
+                              }))
+                return fail(why);
+            if (!claim(adapter.address, 80))
+                return fail(why);
             network.adapters.push_back(adapter);
+            ++network.legacyLines;
         } else if (kind == "lx400") {
             Lx400Adapter adapter;
             std::string scheme;
             words >> adapter.address >> scheme;
-            if (adapter.address.empty() || (scheme != "http" && scheme != "https"))
+            const auto https = ParseScheme(scheme);
+            if (adapter.address.empty() || !https)
                 return fail("expected: lx400 ADDRESS http|https FIELDS");
-            adapter.https = scheme == "https";
-            std::string fields;
-            std::getline(words >> std::ws, fields);
-            std::istringstream pairs(fields);
-            std::string pair;
-            while (std::getline(pairs, pair, '|')) {
-                const auto eq = pair.find('=');
-                if (eq == std::string::npos)
-                    return fail("a field needs key=value");
-                const std::string key = pair.substr(0, eq);
-                const std::string value = pair.substr(eq + 1);
-                std::string* target = key == "name"           ? &adapter.name
-                                      : key == "version"      ? &adapter.version
-                                      : key == "manufacturer" ? &adapter.manufacturer
-                                      : key == "location"     ? &adapter.location
-                                      : key == "mac"          ? &adapter.mac
-                                      : key == "topmac"       ? &adapter.topMac
-                                      : key == "user"         ? &adapter.user
-                                      : key == "password"     ? &adapter.password
-                                      : key == "info"         ? &adapter.info
-                                      : key == "config"       ? &adapter.config
-                                                              : nullptr;
-                if (target == nullptr)
-                    return fail("unknown field " + key);
-                *target = value;
-            }
-            if (adapter.info != "normal" && adapter.info != "not-object" && adapter.info != "array-member" &&
-                adapter.info != "malformed")
-                return fail("info is normal, not-object, array-member or malformed");
-            if (adapter.config != "normal" && adapter.config != "malformed")
-                return fail("config is normal or malformed");
+            adapter.https = *https;
+            bool nameAsArray = false;
+            if (!ForEachField(RestOfLine(words), why,
+                              [&](const std::string& key, const std::string& value, std::string& reason) {
+                                  return TakeLx400Field(adapter, nameAsArray, key, value, reason);
+                              }))
+                return fail(why);
+            if (nameAsArray)
+                adapter.name.kind = JsonMember::Kind::Array;
+            if (!claim(adapter.address, adapter.Port()))
+                return fail(why);
             network.lx400.push_back(adapter);
+            ++network.lx400Lines;
         } else if (kind == "host") {
-            HostileHost host;
-            words >> host.address >> host.kind;
-            static const char* const kKinds[] = {"silent",   "trickle",  "huge",     "bad-utf8",    "router",
-                                                 "error404", "error500", "notfound", "nested-json", "malformed-json"};
-            if (host.address.empty() || std::find(std::begin(kKinds), std::end(kKinds), host.kind) == std::end(kKinds))
-                return fail("expected: host ADDRESS silent|trickle|huge|bad-utf8|router|error404|error500|notfound|"
-                            "nested-json|malformed-json");
-            network.hostile.push_back(host);
+            std::string address, what;
+            words >> address >> what;
+            std::vector<std::string> args;
+            for (std::string word; words >> word;)
+                args.push_back(word);
+            if (!TakeHost(network, address, what, args, why, claim))
+                return fail(why);
+            ++network.hostLines;
         } else if (kind == "vendor") {
             std::string where;
             words >> where;
             const auto colon = where.find(':');
             network.vendorAddress = where.substr(0, colon);
+            network.vendorPort = 80;
             if (colon != std::string::npos) {
-                try {
-                    network.vendorPort = std::stoi(where.substr(colon + 1));
-                } catch (const std::exception&) {
+                const auto port = ParseNumber(where.substr(colon + 1), 1, 65535);
+                if (!port)
                     return fail("bad port");
-                }
+                network.vendorPort = static_cast<int>(*port);
             }
-            if (network.vendorAddress.empty() || network.vendorPort < 1 || network.vendorPort > 65535)
+            if (network.vendorAddress.empty())
                 return fail("expected: vendor ADDRESS[:PORT]");
+            if (!claim(network.vendorAddress, network.vendorPort))
+                return fail(why);
         } else if (kind == "latest") {
-            std::string dev, oem, version;
-            words >> dev >> oem >> version;
-            if (version.empty())
+            std::vector<std::string> parts;
+            for (std::string word; words >> word;)
+                parts.push_back(word);
+            if (parts.size() < 3)
                 return fail("expected: latest DEV OEM VERSION");
-            network.latest[dev + "/" + oem] = version;
+            std::string dev = parts[0];
+            for (std::size_t i = 1; i + 2 < parts.size(); ++i)
+                dev += " " + parts[i];
+            const std::string& oem = parts[parts.size() - 2];
+            network.latest[dev + "/" + (oem == "-" ? std::string() : oem)] = parts.back();
         } else {
             return fail("unknown entry " + kind);
         }
@@ -176,76 +470,6 @@ std::optional<Network> ReadNetworkFile(const std::string& path, std::string& err
     std::ostringstream text;
     text << in.rdbuf();
     return ParseNetwork(text.str(), error);
-}
-
-std::string StatusPage(const LegacyAdapter& adapter)
-{
-    const std::string meta =
-        adapter.charset.empty()
-            ? std::string()
-            : "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + adapter.charset + "\">";
-    return "<html><head>" + meta + "<title>Network</title></head><body><table>\n" +
-           Row(adapter.form, "LX200 Hardware", adapter.hardware) +
-           Row(adapter.form, "LX200 Firmware", adapter.firmware) + Row(adapter.form, "MAC Address", adapter.mac) +
-           Row(adapter.form, "UPS Manufacturer", adapter.manufacturer) +
-           Row(adapter.form, "Location", adapter.location) + "</table></body></html>\n";
-}
-
-namespace {
-
-void AppendMember(std::string* json, const char* name, const std::string& value)
-{
-    if (value == "~")
-        return;
-    if (json->back() != '{')
-        *json += ',';
-    *json += '"';
-    *json += name;
-    *json += "\":";
-    if (value == "null") {
-        *json += "null";
-        return;
-    }
-    *json += '"';
-    for (const char c : value) {
-        if (c == '"' || c == '\\')
-            *json += '\\';
-        *json += c;
-    }
-    *json += '"';
-}
-
-} // namespace
-
-std::string SystemInfoDocument(const Lx400Adapter& adapter)
-{
-    if (adapter.info == "not-object")
-        return "[\"" + adapter.name + "\"]";
-    if (adapter.info == "malformed")
-        return "{\"name\":\"" + adapter.name + "\",\"version\":";
-    std::string json = "{";
-    AppendMember(&json, "version", adapter.version);
-    if (adapter.info == "array-member")
-        json += ",\"name\":[\"" + adapter.name + "\"]";
-    else
-        AppendMember(&json, "name", adapter.name);
-    AppendMember(&json, "manufacturer", adapter.manufacturer);
-    AppendMember(&json, "location", adapter.location);
-    json += ",\"uptime\":12345}";
-    return json;
-}
-
-std::string NetworkConfigDocument(const Lx400Adapter& adapter)
-{
-    if (adapter.config == "malformed")
-        return "{\"ipv4\": {\"mac\": ";
-    std::string ipv4 = "{";
-    AppendMember(&ipv4, "mac", adapter.mac);
-    ipv4 += "}";
-    std::string json = "{\"ipv4\":" + ipv4;
-    AppendMember(&json, "mac", adapter.topMac.empty() ? std::string("~") : adapter.topMac);
-    json += "}";
-    return json;
 }
 
 } // namespace sim
