@@ -1,0 +1,657 @@
+#include "modal_answer.h"
+
+#include "resources/string_table.h"
+#include "ui/about_dialog.h"
+#include "ui/framework/gui_queue_bridge.h"
+#include "ui/net_cfg_dialog.h"
+#include "ui/no_route_dialog.h"
+#include "ui/trawlix_dlg.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using trawlix::Language;
+using trawlix::SetLanguage;
+
+// Runs the event loop until `done` holds. The limit only keeps a broken build from hanging the
+// run; nothing is measured.
+bool WaitUntil(const std::function<bool()>& done)
+{
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// Answers every modal dialog of type T that opens while the result lives: `answer` closes it.
+template <class T> std::shared_ptr<std::atomic<int>> AnswerDialogs(std::function<void(T&)> answer)
+{
+    auto seen = std::make_shared<std::atomic<int>>(0);
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [seen, timer, answer] {
+        if (seen.use_count() == 1) {
+            timer->deleteLater();
+            return;
+        }
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            dialog != nullptr && dialog->isVisible()) {
+            ++*seen;
+            answer(*dialog);
+        }
+    });
+    timer->start();
+    return seen;
+}
+
+// Adapters that the fake probes "find", by address; addresses not listed find nothing. A
+// hanging address blocks its probe until the job is asked to stop.
+class FakeNetwork
+{
+public:
+    void Add(const DeviceRecord& record)
+    {
+        std::lock_guard lock(mutex_);
+        devices_[record.ip] = record;
+    }
+    void Hang(const std::string& address)
+    {
+        std::lock_guard lock(mutex_);
+        hanging_[address] = true;
+    }
+    // The probe of a gated address waits until its gate (or every gate) is opened.
+    void Gate(const std::string& address)
+    {
+        std::lock_guard lock(mutex_);
+        gated_[address] = false;
+    }
+    void OpenGate(const std::string& address)
+    {
+        std::lock_guard lock(mutex_);
+        gated_[address] = true;
+    }
+    void OpenGates()
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& gate : gated_)
+            gate.second = true;
+    }
+
+    JobProbes Probes()
+    {
+        JobProbes probes;
+        probes.legacy = [this](const ProbeTarget& target, DeviceRecord& record) {
+            return Probe(target, record, false);
+        };
+        probes.api = [this](const ProbeTarget& target, DeviceRecord& record) { return Probe(target, record, true); };
+        return probes;
+    }
+
+    std::atomic<int> hangingNow{0};
+    std::atomic<int> hangingEnded{0};
+
+private:
+    bool Probe(const ProbeTarget& target, DeviceRecord& record, bool api)
+    {
+        bool hang = false;
+        bool gate = false;
+        std::optional<DeviceRecord> device;
+        {
+            std::lock_guard lock(mutex_);
+            hang = hanging_.count(target.address) != 0;
+            gate = gated_.count(target.address) != 0;
+            if (const auto it = devices_.find(target.address); it != devices_.end())
+                device = it->second;
+        }
+        if (hang && !api) {
+            ++hangingNow;
+            while (!target.stop.StopRequested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            --hangingNow;
+            ++hangingEnded;
+            return false;
+        }
+        while (gate && !api && !GateOpen(target.address) && !target.stop.StopRequested())
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (!device || device->jsonApi != api)
+            return false;
+        record = *device;
+        record.found = true;
+        return true;
+    }
+
+    bool GateOpen(const std::string& address)
+    {
+        std::lock_guard lock(mutex_);
+        return gated_[address];
+    }
+
+    std::mutex mutex_;
+    std::map<std::string, DeviceRecord> devices_;
+    std::map<std::string, bool> hanging_;
+    std::map<std::string, bool> gated_; // address -> open
+};
+
+DeviceRecord Device(const std::string& ip, const std::string& model, int updateState = 0, bool jsonApi = false)
+{
+    DeviceRecord record;
+    record.ip = ip;
+    record.model = model;
+    record.updateState = updateState;
+    record.jsonApi = jsonApi;
+    record.found = true;
+    return record;
+}
+
+std::vector<InterfaceAddress> OneInterface()
+{
+    InterfaceAddress address;
+    address.interfaceName = "eth7";
+    address.ipv4 = true;
+    address.address = 0xC0A80117; // 192.168.1.23
+    address.up = true;
+    return {address};
+}
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    MainWindowTest()
+    {
+        SetLanguage(Language::English);
+        app.autoScan = false;
+        app.scanDefaultAddress = true;
+        app.scanRange = true;
+        app.subnet = "192.168.1.*";
+        app.firstHost = 1;
+        app.lastHost = 12;
+        app.storedSubnets = {"10.1.2.*"};
+    }
+    ~MainWindowTest() override { SetLanguage(Language::English); }
+
+    // Builds and opens the window with the fake network, a route runner that only records, and
+    // a URL opener that records.
+    std::unique_ptr<CTrawlixDlg> Open(bool administrator = true)
+    {
+        auto runRoute = [this](const std::vector<std::string>& argv) {
+            routeCommands.push_back(argv);
+            return 0;
+        };
+        auto openUrl = [this](const QUrl& url) {
+            openedUrls.push_back(url.toString());
+            return true;
+        };
+        auto window = std::make_unique<CTrawlixDlg>(app, network.Probes(), runRoute, openUrl);
+        window->interfaceAddresses = OneInterface;
+        window->isAdministrator = [administrator] { return administrator; };
+        window->show();
+        return window;
+    }
+
+    static bool Enabled(const CTrawlixDlg& window, int id) { return window.Control(id)->isEnabled(); }
+    static QString Text(const CTrawlixDlg& window, int id)
+    {
+        return qobject_cast<QAbstractButton*>(window.Control(id))->text();
+    }
+    static void Click(CTrawlixDlg& window, int id) { qobject_cast<QAbstractButton*>(window.Control(id))->click(); }
+    static QStringList Column(const CTrawlixDlg& window, int column)
+    {
+        QStringList texts;
+        for (int i = 0; i < window.List()->topLevelItemCount(); ++i)
+            texts << window.List()->topLevelItem(i)->text(column);
+        return texts;
+    }
+    static void Select(CTrawlixDlg& window, int row)
+    {
+        window.List()->setCurrentItem(window.List()->topLevelItem(row));
+    }
+    static void RunSearch(CTrawlixDlg& window)
+    {
+        Click(window, CTrawlixDlg::kIdStartStop);
+        ASSERT_TRUE(WaitUntil([&] { return !window.IsSearching(); }));
+    }
+
+    trawlix::ui::GuiQueueBridge bridge{[](int) {}};
+    AppSettings app;
+    FakeNetwork network;
+    std::vector<std::vector<std::string>> routeCommands;
+    std::vector<QString> openedUrls;
+};
+
+TEST_F(MainWindowTest, HeaderClicksSortAndTheSelectionFollowsItsRow)
+{
+    auto window = Open();
+    DeviceRecord a = Device("192.168.1.10", "beta", 2);
+    a.firmware = "10.1";
+    DeviceRecord b = Device("192.168.1.5", "Alpha", 1);
+    b.firmware = "4.26";
+    DeviceRecord c = Device("10.10.10.10", "gamma", 0, true);
+    c.firmware = "2.0";
+    for (const DeviceRecord* record : {&a, &b, &c})
+        EXPECT_EQ(CTrawlixDlg::OnScanResult(*record, static_cast<IScanWindow*>(window.get())), 1);
+    EXPECT_EQ(CTrawlixDlg::OnScanResult(a, nullptr), 0);
+    EXPECT_TRUE(window->DefaultAddressFound());
+
+    Select(*window, 1); // Alpha
+    window->OnColumnClick(0);
+    EXPECT_EQ(Column(*window, 0),
+              (QStringList{QStringLiteral("Alpha"), QStringLiteral("beta"), QStringLiteral("gamma")}));
+    EXPECT_EQ(window->SelectedIndex(), 0);
+    window->OnColumnClick(0);
+    EXPECT_FALSE(window->Sort().ascending);
+    EXPECT_EQ(Column(*window, 0),
+              (QStringList{QStringLiteral("gamma"), QStringLiteral("beta"), QStringLiteral("Alpha")}));
+    EXPECT_EQ(window->SelectedIndex(), 2);
+    ASSERT_NE(window->SelectedRecord(), nullptr);
+    EXPECT_EQ(window->SelectedRecord()->model, "Alpha");
+    EXPECT_TRUE(window->List()->topLevelItem(2)->isSelected());
+
+    // Another column starts ascending; versions compare as text.
+    window->OnColumnClick(1);
+    EXPECT_TRUE(window->Sort().ascending);
+    EXPECT_EQ(Column(*window, 1), (QStringList{QStringLiteral("10.1"), QStringLiteral("2.0"), QStringLiteral("4.26")}));
+
+    // Only the last octet counts: .5 before .10, and 10.10.10.10 equals 192.168.1.10.
+    window->OnColumnClick(5);
+    EXPECT_EQ(Column(*window, 5).front(), QStringLiteral("192.168.1.5"));
+    const CTrawlixDlg::SortState byIp{5, true};
+    EXPECT_EQ(CTrawlixDlg::CompareRecords(&a, &c, &byIp), 0);
+    EXPECT_LT(CTrawlixDlg::CompareRecords(&b, &a, &byIp), 0);
+    const CTrawlixDlg::SortState byIpDown{5, false};
+    EXPECT_GT(CTrawlixDlg::CompareRecords(&b, &a, &byIpDown), 0);
+    DeviceRecord noDot = Device("localhost", "x");
+    EXPECT_EQ(CTrawlixDlg::CompareRecords(&noDot, &b, &byIp), 0);
+    EXPECT_EQ(CTrawlixDlg::CompareRecords(&a, nullptr, &byIp), 0);
+    EXPECT_EQ(CTrawlixDlg::CompareRecords(&a, &b, nullptr), 0);
+
+    // Visit Device acts on the row shown selected, wherever the sort put it.
+    window->OnVisitDevice();
+    ASSERT_EQ(openedUrls.size(), 1u);
+    EXPECT_EQ(openedUrls.back(), QStringLiteral("http://192.168.1.5"));
+
+    // A row added after a sort is appended at the end.
+    EXPECT_EQ(CTrawlixDlg::OnScanResult(Device("192.168.1.1", "aaa"), static_cast<IScanWindow*>(window.get())), 1);
+    EXPECT_EQ(Column(*window, 5).back(), QStringLiteral("192.168.1.1"));
+}
+
+TEST_F(MainWindowTest, ButtonRulesFollowTheSelectedRecordAndTheFlashTool)
+{
+    auto window = Open();
+    EXPECT_FALSE(Enabled(*window, CTrawlixDlg::kIdVisit));
+    EXPECT_FALSE(Enabled(*window, CTrawlixDlg::kIdUpdateFirmware));
+
+    window->AddDeviceRow(Device("192.168.1.2", "not possible", 2));
+    window->AddDeviceRow(Device("192.168.1.3", "newer", 1));
+    window->AddDeviceRow(Device("192.168.1.4", "current", 0));
+    for (const bool tool : {false, true}) {
+        window->FlashTool().flashToolFound = tool;
+        Select(*window, 0);
+        EXPECT_TRUE(Enabled(*window, CTrawlixDlg::kIdVisit));
+        EXPECT_TRUE(Enabled(*window, CTrawlixDlg::kIdConfigure));
+        EXPECT_FALSE(Enabled(*window, CTrawlixDlg::kIdUpdateFirmware)) << "tool " << tool;
+        Select(*window, 1);
+        EXPECT_TRUE(Enabled(*window, CTrawlixDlg::kIdUpdateFirmware)) << "tool " << tool;
+        Select(*window, 2);
+        EXPECT_EQ(Enabled(*window, CTrawlixDlg::kIdUpdateFirmware), tool);
+    }
+    window->OnRowSelected(-1);
+    EXPECT_EQ(window->SelectedRecord(), nullptr);
+    EXPECT_FALSE(Enabled(*window, CTrawlixDlg::kIdVisit));
+    EXPECT_TRUE(Enabled(*window, CTrawlixDlg::kIdUpdateFirmware)); // tool found
+
+    int commands = 0;
+    window->updateFirmwareCommand = [&] { ++commands; };
+    Click(*window, CTrawlixDlg::kIdUpdateFirmware);
+    EXPECT_EQ(commands, 1);
+}
+
+TEST_F(MainWindowTest, AnEmptyListGetsTheNoDeviceRowWithoutARecord)
+{
+    auto window = Open();
+    for (const bool tool : {false, true}) {
+        window->ClearDeviceList();
+        window->FlashTool().flashToolFound = tool;
+        window->UpdateAfterSearch();
+        ASSERT_EQ(window->List()->topLevelItemCount(), 1);
+        EXPECT_EQ(window->List()->topLevelItem(0)->text(0), QStringLiteral("No device found"));
+        EXPECT_TRUE(window->List()->topLevelItem(0)->text(1).isEmpty());
+        Select(*window, 0);
+        EXPECT_EQ(window->SelectedIndex(), 0);
+        EXPECT_EQ(window->SelectedRecord(), nullptr);
+        EXPECT_FALSE(Enabled(*window, CTrawlixDlg::kIdVisit));
+        EXPECT_FALSE(Enabled(*window, CTrawlixDlg::kIdConfigure));
+        EXPECT_EQ(Enabled(*window, CTrawlixDlg::kIdUpdateFirmware), tool);
+        window->OnVisitDevice();
+        EXPECT_TRUE(openedUrls.empty());
+    }
+}
+
+TEST_F(MainWindowTest, CellsAreDecodedByTheRecordKindAndCut)
+{
+    auto window = Open();
+    DeviceRecord legacy = Device("192.168.1.2", "Ger\xE4t");
+    legacy.location = std::string(600, 'x');
+    DeviceRecord api = Device("192.168.1.3", "Ger\xC3\xA4t", 0, true);
+    // A cut that would land inside a surrogate pair drops the whole character.
+    api.location = std::string(510, 'y') + "\xF0\x9F\x98\x80";
+    window->AddDeviceRow(legacy);
+    window->AddDeviceRow(api);
+    const QString umlaut = QStringLiteral("Ger") + QChar(0xE4) + QStringLiteral("t");
+    EXPECT_EQ(window->List()->topLevelItem(0)->text(0), umlaut);
+    EXPECT_EQ(window->List()->topLevelItem(1)->text(0), umlaut);
+    EXPECT_EQ(window->List()->topLevelItem(0)->text(6).size(), CTrawlixDlg::kMaxCellChars);
+    EXPECT_EQ(window->List()->topLevelItem(1)->text(6), QString(510, QLatin1Char('y')));
+    // The copy in the row keeps the bytes.
+    Select(*window, 0);
+    EXPECT_EQ(window->SelectedRecord()->location.size(), 600u);
+}
+
+TEST_F(MainWindowTest, ColumnsAndLabelAfterOpening)
+{
+    auto window = Open();
+    const QTreeWidget* list = window->List();
+    ASSERT_EQ(list->columnCount(), 7);
+    EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Device"));
+    EXPECT_EQ(list->headerItem()->text(3), QStringLiteral("Manufacturer (OEM)"));
+    EXPECT_EQ(list->headerItem()->text(6), QStringLiteral("Location"));
+    const std::vector<int> widths{160, 60, 95, 130, 110, 100, 150};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(list->columnWidth(i), widths[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(window->LabelText(), QStringLiteral("Scan 10.10.10.10 and Network from 192.168.1.1 to 192.168.1.12"));
+    EXPECT_EQ(window->findChild<QLabel*>()->text(), window->LabelText());
+    // The detected network comes first among the choices, then the stored ones.
+    EXPECT_EQ(window->Settings().storedSubnets, (std::vector<std::string>{"192.168.1.*", "10.1.2.*"}));
+    EXPECT_EQ(window->CurrentUser(), "admin");
+    EXPECT_EQ(window->CurrentPassword(), "lx400-dflt");
+    EXPECT_EQ(Text(*window, CTrawlixDlg::kIdStartStop), QStringLiteral("&Refresh List"));
+}
+
+TEST_F(MainWindowTest, LabelNamesNoSearchWhenNothingIsSearched)
+{
+    app.scanDefaultAddress = false;
+    app.scanRange = false;
+    auto window = Open(false);
+    EXPECT_EQ(window->LabelText(), QStringLiteral("No search defined!"));
+    // The search ends at once with the "No device found" row; no hint without the default address.
+    const auto hints = AnswerDialogs<CNoRoute>([](CNoRoute& dialog) { dialog.reject(); });
+    RunSearch(*window);
+    EXPECT_EQ(Column(*window, 0), QStringList{QStringLiteral("No device found")});
+    EXPECT_EQ(hints->load(), 0);
+}
+
+TEST_F(MainWindowTest, SearchProgressesAndEndsWithTheFirstRowSelected)
+{
+    network.Add(Device("192.168.1.5", "LX300"));
+    network.Add(Device("192.168.1.7", "LX400", 0, true));
+    network.Gate("192.168.1.11");
+    network.Gate("192.168.1.12");
+    auto window = Open();
+    const QProgressBar* progress = window->findChild<QProgressBar*>();
+    Click(*window, CTrawlixDlg::kIdStartStop);
+
+    EXPECT_TRUE(window->IsSearching());
+    EXPECT_EQ(Text(*window, CTrawlixDlg::kIdStartStop), QStringLiteral("&Stop search"));
+    EXPECT_FALSE(Enabled(*window, CTrawlixDlg::kIdSettings));
+    EXPECT_EQ(window->Pointer(), trawlix::ui::PointerState::Searching);
+    // The range counts host numbers (12 - 1); the default address and .1 to .10 fill it.
+    ASSERT_TRUE(WaitUntil([&] { return progress->value() == 11; }));
+    EXPECT_EQ(window->List()->topLevelItemCount(), 2);
+    const QString scanning =
+        QStringLiteral("Scan 10.10.10.10 and Network from 192.168.1.1 to 192.168.1.12  -  scanning ");
+    EXPECT_TRUE(window->LabelText().startsWith(scanning)) << window->LabelText().toStdString();
+    EXPECT_GT(window->LabelText().size(), scanning.size());
+    // One more record passes the end of the bar, which starts again from the beginning.
+    network.OpenGate("192.168.1.11");
+    ASSERT_TRUE(WaitUntil([&] { return window->LabelText() == scanning + QStringLiteral("192.168.1.11"); }));
+    EXPECT_EQ(progress->value(), 0);
+    EXPECT_TRUE(window->IsSearching());
+
+    network.OpenGates();
+    ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
+    EXPECT_EQ(window->SelectedIndex(), 0);
+    EXPECT_TRUE(window->List()->topLevelItem(0)->isSelected());
+    EXPECT_TRUE(Enabled(*window, CTrawlixDlg::kIdVisit));
+    EXPECT_EQ(window->LabelText(), QStringLiteral("Scan 10.10.10.10 and Network from 192.168.1.1 to 192.168.1.12"));
+    EXPECT_EQ(Text(*window, CTrawlixDlg::kIdStartStop), QStringLiteral("&Start search"));
+    EXPECT_TRUE(Enabled(*window, CTrawlixDlg::kIdSettings));
+    EXPECT_EQ(progress->value(), 0);
+    EXPECT_EQ(window->Pointer(), trawlix::ui::PointerState::Idle);
+
+    // A second search starts from an empty list.
+    RunSearch(*window);
+    EXPECT_EQ(window->List()->topLevelItemCount(), 2);
+}
+
+TEST_F(MainWindowTest, StopReturnsToIdleWithoutEndOfSearchHandling)
+{
+    app.scanDefaultAddress = true;
+    app.lastHost = 10;
+    for (int host = 2; host <= 10; ++host)
+        network.Hang("192.168.1." + std::to_string(host));
+    network.Hang("10.10.10.10");
+    auto window = Open(false);
+    const auto hints = AnswerDialogs<CNoRoute>([](CNoRoute& dialog) { dialog.reject(); });
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    // .1 answers at once; then ten jobs hang and the controller has started every address.
+    ASSERT_TRUE(WaitUntil([&] { return network.hangingNow.load() == 10; }));
+    ASSERT_TRUE(WaitUntil([&] { return window->LabelText().endsWith(QStringLiteral("scanning 192.168.1.1")); }));
+
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    EXPECT_FALSE(window->IsSearching());
+    EXPECT_EQ(network.hangingEnded.load(), 10);
+    EXPECT_EQ(window->Pointer(), trawlix::ui::PointerState::Idle);
+    EXPECT_EQ(Text(*window, CTrawlixDlg::kIdStartStop), QStringLiteral("&Start search"));
+    EXPECT_TRUE(Enabled(*window, CTrawlixDlg::kIdStartStop));
+    EXPECT_TRUE(Enabled(*window, CTrawlixDlg::kIdSettings));
+    // Let anything still on its way arrive: the stop path alone ended the search.
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(window->LabelText().endsWith(QStringLiteral("scanning 192.168.1.1")));
+    EXPECT_EQ(Column(*window, 0), QStringList{QStringLiteral("No device found")});
+    EXPECT_EQ(window->SelectedIndex(), -1);
+    EXPECT_EQ(hints->load(), 1);
+}
+
+TEST_F(MainWindowTest, NoRouteHintConditionsAndItsCheckBox)
+{
+    app.scanRange = false; // only 10.10.10.10
+    auto answer = [](bool tick, bool ok) {
+        return [tick, ok](CNoRoute& dialog) {
+            dialog.ControlAs<QCheckBox>(1010)->setChecked(tick);
+            if (ok)
+                dialog.accept();
+            else
+                dialog.reject();
+        };
+    };
+    {
+        // An administrator, or an adapter found at the default address: never.
+        auto admin = Open(true);
+        const auto hints = AnswerDialogs<CNoRoute>(answer(false, true));
+        RunSearch(*admin);
+        EXPECT_EQ(hints->load(), 0);
+    }
+    {
+        network.Add(Device("10.10.10.10", "factory"));
+        auto window = Open(false);
+        const auto hints = AnswerDialogs<CNoRoute>(answer(false, true));
+        RunSearch(*window);
+        EXPECT_TRUE(window->DefaultAddressFound());
+        EXPECT_EQ(hints->load(), 0);
+    }
+    // A user who may not add the route, and nothing answers at the default address.
+    FakeNetwork silent;
+    auto window = std::make_unique<CTrawlixDlg>(
+        app, silent.Probes(), [](const std::vector<std::string>&) { return 0; }, [](const QUrl&) { return true; });
+    window->isAdministrator = [] { return false; };
+    window->interfaceAddresses = OneInterface;
+    window->show();
+    {
+        // Escape keeps the choice even with the box ticked.
+        const auto hints = AnswerDialogs<CNoRoute>(answer(true, false));
+        RunSearch(*window);
+        EXPECT_EQ(hints->load(), 1);
+        EXPECT_FALSE(app.suppressNoRoute);
+    }
+    {
+        const auto hints = AnswerDialogs<CNoRoute>(answer(true, true));
+        RunSearch(*window);
+        EXPECT_EQ(hints->load(), 1);
+        EXPECT_TRUE(app.suppressNoRoute);
+    }
+    {
+        const auto hints = AnswerDialogs<CNoRoute>(answer(false, true));
+        RunSearch(*window);
+        EXPECT_EQ(hints->load(), 0);
+    }
+}
+
+TEST_F(MainWindowTest, VisitDeviceUsesHttpsOnlyForLx400WithHttpsOn)
+{
+    for (const bool https : {true, false}) {
+        app.useHttps = https;
+        openedUrls.clear();
+        auto window = Open();
+        window->AddDeviceRow(Device("192.168.1.20", "LX400", 0, true));
+        window->AddDeviceRow(Device("192.168.1.21", "LX300", 0, false));
+        Select(*window, 0);
+        Click(*window, CTrawlixDlg::kIdVisit);
+        Select(*window, 1);
+        Click(*window, CTrawlixDlg::kIdVisit);
+        ASSERT_EQ(openedUrls.size(), 2u);
+        EXPECT_EQ(openedUrls[0],
+                  https ? QStringLiteral("https://192.168.1.20") : QStringLiteral("http://192.168.1.20"));
+        EXPECT_EQ(openedUrls[1], QStringLiteral("http://192.168.1.21"));
+    }
+}
+
+TEST_F(MainWindowTest, FirstStartOpensTheSettingsThenSearches)
+{
+    app.firstStart = true;
+    app.autoScan = true;
+    app.scanRange = false;
+    const auto settings = AnswerDialogs<CNetCfg>([](CNetCfg& dialog) { dialog.reject(); });
+    auto window = Open();
+    ASSERT_TRUE(WaitUntil([&] { return settings->load() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return Text(*window, CTrawlixDlg::kIdStartStop) == QStringLiteral("&Start search"); }));
+    EXPECT_EQ(Column(*window, 0), QStringList{QStringLiteral("No device found")});
+}
+
+TEST_F(MainWindowTest, ExitDuringASearchStopsItAndHandsTheSettingsBack)
+{
+    app.lastHost = 3;
+    network.Hang("192.168.1.2");
+    auto window = Open();
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    ASSERT_TRUE(WaitUntil([&] { return network.hangingNow.load() == 1; }));
+    window->reject(); // the close box
+    EXPECT_EQ(window->result(), 2);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(network.hangingEnded.load(), 1);
+    EXPECT_EQ(app.storedSubnets, (std::vector<std::string>{"192.168.1.*", "10.1.2.*"}));
+}
+
+TEST_F(MainWindowTest, ClosingWhileTheNoRouteHintIsOpenClosesBoth)
+{
+    // The hint of a natural end runs inside the controller's delivery; a close (the close box, a
+    // signal) must not wait for the controller that waits for the hint.
+    app.scanRange = false;
+    auto window = Open(false);
+    CTrawlixDlg* const target = window.get();
+    const auto hints = AnswerDialogs<CNoRoute>([target](CNoRoute&) { target->reject(); });
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    ASSERT_TRUE(WaitUntil([&] { return hints->load() >= 1 && !window->isVisible(); }));
+    EXPECT_EQ(window->result(), 2);
+    EXPECT_FALSE(window->IsSearching());
+    EXPECT_FALSE(app.suppressNoRoute);
+}
+
+TEST_F(MainWindowTest, SettingsConfirmedUpdateTheLabelAndTheLogin)
+{
+    auto window = Open();
+    const auto settings = AnswerDialogs<CNetCfg>([](CNetCfg& dialog) {
+        dialog.ControlAs<QLineEdit>(1106)->setText(QStringLiteral("20"));
+        dialog.ControlAs<QLineEdit>(1013)->setText(QStringLiteral("tech"));
+        dialog.accept();
+    });
+    Click(*window, CTrawlixDlg::kIdSettings);
+    EXPECT_EQ(settings->load(), 1);
+    EXPECT_EQ(window->LabelText(), QStringLiteral("Scan 10.10.10.10 and Network from 192.168.1.1 to 192.168.1.20"));
+    EXPECT_EQ(window->CurrentUser(), "tech");
+    EXPECT_EQ(window->Settings().lastHost, 20);
+    // Nothing reaches the application's settings before the window closes.
+    EXPECT_EQ(app.lastHost, 12);
+    window->accept();
+    EXPECT_EQ(app.lastHost, 20);
+}
+
+TEST_F(MainWindowTest, AWindowClosedBeforeItOpenedLeavesTheSettingsAlone)
+{
+    CTrawlixDlg window(
+        app, network.Probes(), [](const std::vector<std::string>&) { return 0; }, [](const QUrl&) { return true; });
+    window.reject();
+    EXPECT_EQ(app.subnet, "192.168.1.*");
+    EXPECT_EQ(app.lastHost, 12);
+    EXPECT_EQ(app.storedSubnets, std::vector<std::string>{"10.1.2.*"});
+}
+
+TEST_F(MainWindowTest, F1OpensTheAboutBox)
+{
+    auto window = Open();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(WaitUntil([&] { return window->isActiveWindow(); }));
+    const auto about = AnswerDialogs<CAboutDlg>([](CAboutDlg& dialog) { dialog.reject(); });
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    EXPECT_EQ(about->load(), 1);
+}
+
+TEST_F(MainWindowTest, GermanColumnsButtonsAndLabel)
+{
+    SetLanguage(Language::German);
+    app.scanRange = false;
+    auto window = Open();
+    const QTreeWidget* list = window->List();
+    EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Ger") + QChar(0xE4) + QStringLiteral("t"));
+    EXPECT_EQ(list->headerItem()->text(4), QStringLiteral("MAC-Adresse"));
+    EXPECT_EQ(list->headerItem()->text(6), QStringLiteral("Ort"));
+    EXPECT_EQ(Text(*window, CTrawlixDlg::kIdStartStop), QStringLiteral("&Suche starten"));
+    EXPECT_EQ(Text(*window, CTrawlixDlg::kIdVisit),
+              QStringLiteral("Ger") + QChar(0xE4) + QStringLiteral("t &aufrufen"));
+    EXPECT_EQ(Text(*window, 1), QStringLiteral("&Beenden"));
+    EXPECT_EQ(window->LabelText(), QStringLiteral("Scanne 10.10.10.10"));
+    network.Gate("10.10.10.10");
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    EXPECT_EQ(Text(*window, CTrawlixDlg::kIdStartStop), QStringLiteral("&Suche anhalten"));
+    network.OpenGates();
+    ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
+    EXPECT_EQ(Column(*window, 0), QStringList{QStringLiteral("Kein Ger") + QChar(0xE4) + QStringLiteral("t gefunden")});
+}
+
+} // namespace

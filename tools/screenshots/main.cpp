@@ -1,0 +1,112 @@
+// trawlix-screenshots: shows the program's windows under an X server (Xvfb in a private network
+// namespace, see scripts/screenshots.sh) and saves what the screen shows: the main window after a
+// search of the simulated network, the settings dialog, the "No route?" dialog and the About box.
+//   trawlix-screenshots OUTDIR en|de UPDATE-SERVER SUBNET
+#include "app/app_settings.h"
+#include "probe/job_probes.h"
+#include "resources/string_table.h"
+#include "ui/about_dialog.h"
+#include "ui/framework/gui_queue_bridge.h"
+#include "ui/framework/template_dialog.h"
+#include "ui/net_cfg_dialog.h"
+#include "ui/no_route_dialog.h"
+#include "ui/trawlix_dlg.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QIcon>
+#include <QScreen>
+#include <QThread>
+#include <QTreeWidget>
+
+#include <cstdio>
+
+namespace {
+
+void Settle(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+}
+
+// What the screen shows where the window is: the window as a person sees it.
+bool Shoot(QWidget& window, const QString& file)
+{
+    window.show();
+    window.raise();
+    Settle(400);
+    QScreen* screen = window.screen();
+    const QRect frame = window.frameGeometry();
+    const QPixmap shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    const bool saved = shot.save(file);
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", file.toUtf8().constData());
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: trawlix-screenshots OUTDIR en|de UPDATE-SERVER SUBNET\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    const std::string language = argv[2];
+    trawlix::SetLanguage(language == "de" ? trawlix::Language::German : trawlix::Language::English);
+    trawlix::ui::SetResourceImageLoader([](int id) {
+        const QString path = QStringLiteral(":/icons/%1.svg").arg(id);
+        return QFile::exists(path) ? QIcon(path) : QIcon();
+    });
+    trawlix::ui::GuiQueueBridge bridge;
+
+    AppSettings settings;
+    settings.subnet = argv[4];
+    settings.storedSubnets = {argv[4], "10.0.0.*"};
+    settings.scanRange = true;
+    settings.scanDefaultAddress = true;
+    settings.autoScan = true;
+    settings.firstStart = false;
+    ProbeConfig probes;
+    probes.updateServer = argv[3];
+
+    const QString suffix = QStringLiteral("-%1.png").arg(QString::fromLatin1(argv[2]));
+    bool ok = true;
+    {
+        // No route is changed and no browser opened from here.
+        CTrawlixDlg window(
+            settings, MakeJobProbes(probes), [](const std::vector<std::string>&) { return 0; },
+            [](const QUrl&) { return true; });
+        window.interfaceAddresses = [] { return std::vector<InterfaceAddress>{}; };
+        window.isAdministrator = [] { return true; };
+        window.show();
+        // The automatic search starts once the window is up; wait for it to end.
+        QElapsedTimer timer;
+        timer.start();
+        Settle(300);
+        while (window.IsSearching() && timer.elapsed() < 60000)
+            Settle(50);
+        window.List()->setFocus();
+        ok = Shoot(window, out + QStringLiteral("/main-window") + suffix) && ok;
+
+        CNetCfg settingsDialog(window.Settings(), &window);
+        ok = Shoot(settingsDialog, out + QStringLiteral("/settings") + suffix) && ok;
+        settingsDialog.reject();
+
+        CNoRoute noRoute(&window);
+        ok = Shoot(noRoute, out + QStringLiteral("/no-route") + suffix) && ok;
+        noRoute.reject();
+
+        CAboutDlg about(&window);
+        ok = Shoot(about, out + QStringLiteral("/about") + suffix) && ok;
+        about.reject();
+        window.reject();
+    }
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,179 @@
+#pragma once
+
+#include "app/app_settings.h"
+#include "app/host_route.h"
+#include "app/local_networks.h"
+#include "app/scan_settings.h"
+#include "firmware/flash_tool.h"
+#include "platform/message_queue.h"
+#include "scan/scan_context.h"
+#include "scan/scan_thread.h"
+#include "ui/framework/app_message.h"
+#include "ui/framework/template_dialog.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+class QProgressBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// Hands a web address to the desktop (the browser); the result is not looked at.
+using UrlOpener = std::function<bool(const QUrl& url)>;
+[[nodiscard]] UrlOpener DesktopUrlOpener();
+
+// The program's main window: the list of adapters found, the search command with its progress
+// bar and network label, settings, Visit Device, Update Firmware and About.
+//
+// Scan results arrive on worker threads through OnScanResult and reach the widgets only through
+// a synchronous Send to the queue of the thread that built the window; that thread needs a
+// GuiQueueBridge so the Sends complete while it sits in Qt's event loop.
+class CTrawlixDlg final : public trawlix::ui::TemplateDialog, public IScanWindow
+{
+    Q_OBJECT
+public:
+    static constexpr int kIdProgress = 1000;
+    static constexpr int kIdList = 1001;
+    static constexpr int kIdLabel = 1002;
+    static constexpr int kIdSettings = 1003;
+    static constexpr int kIdStartStop = 1004;
+    static constexpr int kIdConfigure = 1005;
+    static constexpr int kIdVisit = 1006;
+    static constexpr int kIdUpdateFirmware = 1007;
+    static constexpr int kIdAbout = 16;
+    static constexpr int kColumnCount = 7;
+    // A list cell holds at most this many characters.
+    static constexpr int kMaxCellChars = 511;
+
+    // The state of the last header click, handed to CompareRecords.
+    struct SortState
+    {
+        int column = -1;
+        bool ascending = true;
+    };
+
+    // `app` is the application's settings object: read when the window opens, written back when
+    // it closes, and the home of the run-wide "don't show the No-route hint" choice. `probes`
+    // are the adapter probes of the search; `runRoute` runs the route command at start-up.
+    CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRoute = SystemCommandRunner(),
+                UrlOpener openUrl = DesktopUrlOpener(), QWidget* parent = nullptr);
+    ~CTrawlixDlg() override;
+
+    // Further replaceable parts; set them before the window is shown.
+    // Button 1007; empty: the button does nothing.
+    std::function<void()> updateFirmwareCommand;
+    // The machine's addresses for the local networks offered and searched.
+    InterfaceAddressSource interfaceAddresses = SystemInterfaceAddresses;
+    // Whether the program may change routes (the No-route hint is for users who may not).
+    std::function<bool()> isAdministrator;
+
+    // The scan callback: `context` is the window as IScanWindow*, or null. Called on the probe
+    // jobs' threads and, for the end-of-search record, on the controller's thread.
+    static int OnScanResult(const DeviceRecord& record, void* context);
+
+    // IScanWindow: the LX400 login the controller copies into every job (any thread).
+    [[nodiscard]] std::string CurrentUser() const override;
+    [[nodiscard]] std::string CurrentPassword() const override;
+    [[nodiscard]] bool CurrentUseHttps() const override;
+
+    // Device list.
+    void AddDeviceRow(const DeviceRecord& record);
+    void ClearDeviceList();
+    void UpdateAfterSearch();
+    void OnColumnClick(int column);
+    void OnRowSelected(int index);
+    // Negative, 0 or positive; see the list's sort rules in the .cpp.
+    [[nodiscard]] static int CompareRecords(const DeviceRecord* a, const DeviceRecord* b, const SortState* sortState);
+    // The record of the selected row; null when none is selected or the row holds none.
+    [[nodiscard]] const DeviceRecord* SelectedRecord() const;
+
+    // Search control.
+    void OnStartStopSearch();
+    void StopSearch();
+    void UpdateNetworkLabel(const std::string& scanningAddress);
+    void SetButtonText(int button, int stringId);
+
+    // Closes the window and hands its settings back to the application.
+    void done(int result) override;
+
+    // Commands.
+    void OnSettings();
+    void OnVisitDevice();
+    void OnUpdateFirmware();
+    void OnAbout();
+
+    [[nodiscard]] const ScanSettings& Settings() const { return settings_; }
+    [[nodiscard]] FlashToolState& FlashTool() { return flashTool_; }
+    [[nodiscard]] const FlashToolState& FlashTool() const { return flashTool_; }
+    [[nodiscard]] SortState Sort() const { return sort_; }
+    [[nodiscard]] int SelectedIndex() const { return selectedIndex_; }
+    [[nodiscard]] bool DefaultAddressFound() const { return defaultAddressFound_; }
+    [[nodiscard]] bool IsSearching() const { return searching_; }
+    [[nodiscard]] trawlix::ui::PointerState Pointer() const { return pointer_; }
+    [[nodiscard]] const QString& LabelText() const { return labelText_; }
+    [[nodiscard]] QTreeWidget* List() const { return list_; }
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Login
+    {
+        std::string user;
+        std::string password;
+        bool useHttps = true;
+    };
+
+    // One record delivered by the scan, on the window's thread.
+    void DeliverRecord(const DeviceRecord& record);
+    void EndOfSearch();
+    void NoRouteCheck();
+    void StepProgress();
+    void ResetProgress();
+    void SetPointer(trawlix::ui::PointerState state);
+    void SetStartStopImages(bool searching);
+    void UpdateFirmwareButton(const DeviceRecord* record);
+    void EnableButton(int id, bool enable);
+    void SetLogin(const ScanSettings& from);
+    void OnStartSearchMessage();
+    void OnFirstStartMessage();
+    // Closing while a delivery runs on this thread (a No-route hint open inside it) would wait
+    // for a controller that waits for us; the close is done once the delivery has returned.
+    bool DeferCloseDuringDelivery(int result);
+    [[nodiscard]] const DeviceRecord* RecordAt(int index) const;
+
+    AppSettings& app_;
+    SortState sort_;
+    CScanThread scanner_;
+    ScanSettings settings_;
+    trawlix::ui::PointerState pointer_ = trawlix::ui::PointerState::Idle;
+    int selectedIndex_ = -1;
+    FlashToolState flashTool_;
+    bool defaultAddressFound_ = false;
+    // The window's copy of the LX400 login, read by the controller's thread.
+    mutable std::mutex loginMutex_;
+    Login login_;
+    QString labelText_;
+    bool initialised_ = false;
+    bool searching_ = false;
+    bool stopping_ = false;
+    int deliveryDepth_ = 0;
+    std::uint16_t progressMax_ = 0;
+    int progressPos_ = 0;
+
+    CommandRunner runRoute_;
+    UrlOpener openUrl_;
+    platform::MessageQueue::Handle guiQueue_;
+
+    QTreeWidget* list_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+};
