@@ -20,6 +20,7 @@
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QProgressBar>
 #include <QShortcut>
 #include <QStyledItemDelegate>
@@ -142,6 +143,14 @@ public:
     }
 };
 
+// The column widths are pixels of the classic dialog font (6 pixels average character width);
+// with a wider font they grow in step, as the window itself does through its dialog units.
+int ScaledColumnWidth(int pixels, const trawlix::ui::DialogBaseUnits& units)
+{
+    constexpr int kClassicCharWidth = 6;
+    return units.x > kClassicCharWidth ? (pixels * units.x + kClassicCharWidth / 2) / kClassicCharWidth : pixels;
+}
+
 QIcon Image(int id)
 {
     return trawlix::ui::LoadResourceImage(id);
@@ -161,6 +170,14 @@ CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRo
     isAdministrator = [] { return IsUserAdministrator() != 0; };
     list_ = ControlAs<QTreeWidget>(kIdList);
     progress_ = ControlAs<QProgressBar>(kIdProgress);
+    if (list_ != nullptr) {
+        // The selected adapter stays marked when the focus is elsewhere (a button, another window).
+        QPalette palette = list_->palette();
+        palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+        palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                         palette.color(QPalette::Active, QPalette::HighlightedText));
+        list_->setPalette(palette);
+    }
 
     // The large icon, with the small one for title bars and task bars.
     QIcon icon = Image(155);
@@ -251,7 +268,7 @@ bool CTrawlixDlg::OnInitDialog()
     list_->header()->setSortIndicatorShown(false);
     list_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int i = 0; i < kColumnCount; ++i)
-        list_->setColumnWidth(i, kColumns[static_cast<std::size_t>(i)].width);
+        list_->setColumnWidth(i, ScaledColumnWidth(kColumns[static_cast<std::size_t>(i)].width, BaseUnits()));
     list_->setItemDelegate(new GridDelegate(list_));
     list_->setSortingEnabled(false);
     connect(list_->header(), &QHeaderView::sectionClicked, this, &CTrawlixDlg::OnColumnClick);

@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -381,9 +383,11 @@ TEST_F(MainWindowTest, ColumnsAndLabelAfterOpening)
     EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Device"));
     EXPECT_EQ(list->headerItem()->text(3), QStringLiteral("Manufacturer (OEM)"));
     EXPECT_EQ(list->headerItem()->text(6), QStringLiteral("Location"));
+    // Pixel widths of the classic 6-pixel dialog font, grown with the font in use.
     const std::vector<int> widths{160, 60, 95, 130, 110, 100, 150};
+    const int charWidth = std::max(6, window->BaseUnits().x);
     for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(list->columnWidth(i), widths[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(list->columnWidth(i), (widths[static_cast<std::size_t>(i)] * charWidth + 3) / 6);
     EXPECT_EQ(window->LabelText(), QStringLiteral("Scan 10.10.10.10 and Network from 192.168.1.1 to 192.168.1.12"));
     EXPECT_EQ(window->findChild<QLabel*>()->text(), window->LabelText());
     // The detected network comes first among the choices, then the stored ones.

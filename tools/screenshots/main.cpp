@@ -16,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QIcon>
-#include <QScreen>
 #include <QThread>
 #include <QTreeWidget>
 
@@ -34,16 +33,14 @@ void Settle(int ms)
     }
 }
 
-// What the screen shows where the window is: the window as a person sees it.
+// The window as the X server shows it (there is no window manager, so no frame), rendered by
+// the window itself so that the picture is never older than the window's last change.
 bool Shoot(QWidget& window, const QString& file)
 {
     window.show();
     window.raise();
     Settle(400);
-    QScreen* screen = window.screen();
-    const QRect frame = window.frameGeometry();
-    const QPixmap shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
-    const bool saved = shot.save(file);
+    const bool saved = window.grab().save(file);
     std::printf("%s %s\n", saved ? "saved" : "FAILED", file.toUtf8().constData());
     return saved;
 }
@@ -53,6 +50,8 @@ bool Shoot(QWidget& window, const QString& file)
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    // The images are compiled into a static library; its resources are registered here.
+    Q_INIT_RESOURCE(icons);
     if (argc != 5) {
         std::fprintf(stderr, "usage: trawlix-screenshots OUTDIR en|de UPDATE-SERVER SUBNET\n");
         return 2;
