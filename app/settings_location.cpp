@@ -25,6 +25,16 @@ std::string HomeDirectory()
     return {};
 }
 
+// A folder the system's packages install programs into. Root may write there, yet the settings of
+// an installed program belong to the user, never beside the system's executables.
+bool IsSystemProgramFolder(const std::string& folder)
+{
+    for (const char* prefix : {"/usr/", "/bin/", "/sbin/"})
+        if (folder.rfind(prefix, 0) == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 SettingsEnvironment SystemSettingsEnvironment()
@@ -41,8 +51,8 @@ SettingsEnvironment SystemSettingsEnvironment()
 
 std::string SettingsFilePath(const SettingsEnvironment& environment)
 {
-    if (!environment.programDirectory.empty() && environment.isWritableDirectory &&
-        environment.isWritableDirectory(environment.programDirectory))
+    if (!environment.programDirectory.empty() && !IsSystemProgramFolder(environment.programDirectory) &&
+        environment.isWritableDirectory && environment.isWritableDirectory(environment.programDirectory))
         return JoinPath(environment.programDirectory, kSettingsFileName);
 
     // Only an absolute $XDG_CONFIG_HOME counts; a relative one is ignored as the base directory rules say.

@@ -1,6 +1,5 @@
 # Installation and the Debian package: the desktop program with its menu entry and icon, and the
-# headless trawlix-scan. An installed program keeps its settings in the per-user file, because
-# its own folder is not writable.
+# headless trawlix-scan. An installed program keeps its settings in the per-user file.
 include(GNUInstallDirs)
 
 if(TARGET trawlix)
@@ -24,6 +23,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Trawlix developers")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "iproute2, xdg-utils")
+# The icons are SVG, drawn by Qt's SVG image plugin, which no linked library names.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "iproute2, xdg-utils, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine")
 include(CPack)

@@ -45,6 +45,18 @@ TEST(SettingsLocation, ChoosesTheProgramFolderOrThePerUserFile)
     SettingsEnvironment noProgramFolder = Environment(true, "", "/home/u");
     noProgramFolder.programDirectory.clear();
     EXPECT_EQ(SettingsFilePath(noProgramFolder), "/home/u/.config/trawlix/trawlix.ini");
+
+    // An installed program run by root: its folder is writable, its settings still go to the user.
+    for (const char* folder : {"/usr/bin/", "/usr/local/bin/", "/bin/", "/sbin/"}) {
+        SettingsEnvironment installed = Environment(true, "", "/root");
+        installed.programDirectory = folder;
+        installed.isWritableDirectory = [](const std::string&) { return true; };
+        EXPECT_EQ(SettingsFilePath(installed), "/root/.config/trawlix/trawlix.ini") << folder;
+    }
+    SettingsEnvironment usrLike = Environment(true, "", "/root");
+    usrLike.programDirectory = "/usrlocal/trawlix/";
+    usrLike.isWritableDirectory = [](const std::string&) { return true; };
+    EXPECT_EQ(SettingsFilePath(usrLike), "/usrlocal/trawlix/trawlix.ini");
 }
 
 TEST(SettingsLocation, SystemEnvironment)
