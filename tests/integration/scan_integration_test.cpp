@@ -72,17 +72,8 @@ protected:
     static void SetUpTestSuite()
     {
         folder_ = new testsupport::TempFolder;
-        std::istringstream lines(kNetwork);
-        std::string line;
-        while (std::getline(lines, line)) {
-            std::istringstream words(line);
-            std::string kind;
-            std::string address;
-            words >> kind >> address;
-            if (kind == "legacy" || kind == "lx400" || kind == "host" || kind == "vendor") {
-                ASSERT_TRUE(testsupport::AddLoopbackAddress(address)) << address;
-            }
-        }
+        std::string failed;
+        ASSERT_TRUE(testsupport::AddNetworkAddresses(kNetwork, &failed)) << failed;
         const auto file = folder_->WriteFile("test.net", kNetwork);
         logPath_ = (folder_->Path() / "requests.log").string();
         sim_ = new ChildProcess(TRAWLIX_SIM_PATH, {file.string(), "--log", logPath_});

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <sched.h>
 
+#include <sstream>
+
 namespace testsupport {
 
 bool EnterPrivateNetwork(std::string* reason)
@@ -29,6 +31,27 @@ bool AddLoopbackAddress(const std::string& address)
             return false;
     }
     return std::system(("ip addr add " + address + "/32 dev lo").c_str()) == 0;
+}
+
+bool AddNetworkAddresses(const std::string& description, std::string* failed)
+{
+    std::istringstream lines(description);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string kind;
+        std::string address;
+        words >> kind >> address;
+        if (kind != "legacy" && kind != "lx400" && kind != "host" && kind != "vendor")
+            continue;
+        address = address.substr(0, address.find(':')); // "address:port" serves on that address
+        if (!AddLoopbackAddress(address)) {
+            if (failed != nullptr)
+                *failed = address;
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace testsupport

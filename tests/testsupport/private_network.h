@@ -13,4 +13,8 @@ bool EnterPrivateNetwork(std::string* reason);
 // Adds an IPv4 address as /32 to the loopback device of the private namespace.
 bool AddLoopbackAddress(const std::string& address);
 
+// Adds the address of every host a trawlix-sim network description serves (its "legacy",
+// "lx400", "host" and "vendor" lines). False with the address that could not be added.
+bool AddNetworkAddresses(const std::string& description, std::string* failed);
+
 } // namespace testsupport

@@ -1,0 +1,202 @@
+// The main window searching a simulated network with the real probes, inside a network namespace
+// of the test's own, on Qt's offscreen platform.
+#include "probe/job_probes.h"
+#include "resources/string_table.h"
+#include "testsupport/child_process.h"
+#include "testsupport/private_network.h"
+#include "testsupport/temp_folder.h"
+#include "ui/framework/gui_queue_bridge.h"
+#include "ui/trawlix_dlg.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::ChildProcess;
+
+constexpr const char* kNetwork = R"(# The window's test network
+legacy 10.10.10.10 plain-width hardware=LX300|firmware=LX200 v 4.10.16|mac=00:00:00:00:01:10|manufacturer=Voltara|location=Factory
+legacy 10.56.0.1 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:01:01|manufacturer=Voltara|location=A
+lx400 10.56.0.3 https name=LX400|version=V1.78.12|manufacturer=Voltara|location=Nürnberg|mac=00:00:00:00:01:03
+legacy 10.56.0.4 script hardware=LX300 RS485|firmware=LX200 v 4.30.5|mac=00:00:00:00:01:04|manufacturer=Kessler|location=B
+lx400 10.56.0.5 https name=LX400|version=V1.78.12|password=other
+legacy 10.58.0.1 plain hardware=LX300|firmware=LX200 v 4.26.16|mac=00:00:00:00:02:01|manufacturer=Voltara|location=C
+host 10.58.0.2 silent
+host 10.58.0.3 silent
+host 10.58.0.4 silent
+host 10.58.0.5 silent
+host 10.58.0.6 silent
+host 10.58.0.7 silent
+host 10.58.0.8 silent
+host 10.58.0.9 silent
+host 10.58.0.10 silent
+host 10.58.0.11 silent
+vendor 10.99.0.1
+latest 17 16 4.30
+latest 7 5 4.30
+latest 7 16 4.30
+latest LX400 12 1.80
+)";
+
+// Runs the event loop until `done` holds; the limit only keeps a broken build from hanging the run.
+bool WaitUntil(const std::function<bool()>& done)
+{
+    const auto limit = std::chrono::steady_clock::now() + 120s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+class WindowOnSimulatedNetwork : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        folder_ = new testsupport::TempFolder;
+        std::string failed;
+        ASSERT_TRUE(testsupport::AddNetworkAddresses(kNetwork, &failed)) << failed;
+        sim_ = new ChildProcess(TRAWLIX_SIM_PATH, {folder_->WriteFile("test.net", kNetwork).string()});
+        ASSERT_TRUE(sim_->WaitForOutput("ready", 30s)) << sim_->Errors();
+    }
+    static void TearDownTestSuite()
+    {
+        delete sim_;
+        delete folder_;
+    }
+
+    WindowOnSimulatedNetwork()
+    {
+        trawlix::SetLanguage(trawlix::Language::English);
+        app.autoScan = false;
+        app.scanDefaultAddress = true;
+        app.scanRange = true;
+        app.firstHost = 1;
+    }
+
+    std::unique_ptr<CTrawlixDlg> Open()
+    {
+        ProbeConfig probes;
+        probes.updateServer = "10.99.0.1";
+        auto noRoute = [](const std::vector<std::string>&) { return 0; };
+        auto noBrowser = [](const QUrl&) { return true; };
+        auto window = std::make_unique<CTrawlixDlg>(app, MakeJobProbes(probes), noRoute, noBrowser);
+        window->interfaceAddresses = [] { return std::vector<InterfaceAddress>{}; };
+        window->isAdministrator = [] { return true; };
+        window->show();
+        return window;
+    }
+
+    static void Click(CTrawlixDlg& window, int id) { qobject_cast<QAbstractButton*>(window.Control(id))->click(); }
+    static QStringList Column(const CTrawlixDlg& window, int column)
+    {
+        QStringList texts;
+        for (int i = 0; i < window.List()->topLevelItemCount(); ++i)
+            texts << window.List()->topLevelItem(i)->text(column);
+        texts.sort();
+        return texts;
+    }
+    static QString Cell(const CTrawlixDlg& window, const QString& ip, int column)
+    {
+        for (int i = 0; i < window.List()->topLevelItemCount(); ++i)
+            if (window.List()->topLevelItem(i)->text(5) == ip)
+                return window.List()->topLevelItem(i)->text(column);
+        return QStringLiteral("(no row)");
+    }
+
+    static testsupport::TempFolder* folder_;
+    static ChildProcess* sim_;
+    trawlix::ui::GuiQueueBridge bridge{[](int) {}};
+    AppSettings app;
+};
+
+testsupport::TempFolder* WindowOnSimulatedNetwork::folder_ = nullptr;
+ChildProcess* WindowOnSimulatedNetwork::sim_ = nullptr;
+
+TEST_F(WindowOnSimulatedNetwork, SearchListsEveryAdapterAndEndsWithTheFirstRowSelected)
+{
+    app.subnet = "10.56.0.*";
+    app.lastHost = 6;
+    auto window = Open();
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    EXPECT_TRUE(window->IsSearching());
+    ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
+
+    EXPECT_EQ(Column(*window, 5),
+              (QStringList{QStringLiteral("10.10.10.10"), QStringLiteral("10.56.0.1"), QStringLiteral("10.56.0.3"),
+                           QStringLiteral("10.56.0.4"), QStringLiteral("10.56.0.5")}));
+    EXPECT_EQ(Cell(*window, QStringLiteral("10.56.0.1"), 2), QStringLiteral("Available (4.30)"));
+    EXPECT_EQ(Cell(*window, QStringLiteral("10.56.0.4"), 2), QStringLiteral("Up to date"));
+    EXPECT_EQ(Cell(*window, QStringLiteral("10.56.0.3"), 2), QStringLiteral("Available (1.80)"));
+    EXPECT_EQ(Cell(*window, QStringLiteral("10.56.0.3"), 6), QStringLiteral("Nürnberg"));
+    EXPECT_EQ(Cell(*window, QStringLiteral("10.56.0.5"), 0), QStringLiteral("Access denied!"));
+    EXPECT_TRUE(window->DefaultAddressFound());
+    EXPECT_EQ(window->SelectedIndex(), 0);
+    EXPECT_TRUE(window->List()->topLevelItem(0)->isSelected());
+    EXPECT_EQ(window->LabelText(), QStringLiteral("Scan 10.10.10.10 and Network from 10.56.0.1 to 10.56.0.6"));
+    EXPECT_EQ(window->Pointer(), trawlix::ui::PointerState::Idle);
+}
+
+TEST_F(WindowOnSimulatedNetwork, StopWithTenHangingHostsReturnsToIdleAtOnce)
+{
+    app.subnet = "10.58.0.*";
+    app.lastHost = 11;
+    auto window = Open();
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    // The factory address and .1 answer; then every job waits on a host that never answers.
+    ASSERT_TRUE(WaitUntil([&] { return window->List()->topLevelItemCount() == 2; }));
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(window->IsSearching());
+
+    const auto start = std::chrono::steady_clock::now();
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    const auto stopped =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    // Measured, not judged here: bench/ and the closing notes carry the figure.
+    RecordProperty("stop_ms", static_cast<int>(stopped.count()));
+    std::printf("stop with ten hanging hosts: %lld ms\n", static_cast<long long>(stopped.count()));
+
+    EXPECT_FALSE(window->IsSearching());
+    EXPECT_EQ(window->Pointer(), trawlix::ui::PointerState::Idle);
+    EXPECT_EQ(qobject_cast<QAbstractButton*>(window->Control(CTrawlixDlg::kIdStartStop))->text(),
+              QStringLiteral("&Start search"));
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(Column(*window, 5), (QStringList{QStringLiteral("10.10.10.10"), QStringLiteral("10.58.0.1")}));
+    EXPECT_EQ(window->SelectedIndex(), 0);
+
+    // The window searches again right away and the hanging hosts hold nothing from the first run.
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    ASSERT_TRUE(WaitUntil([&] { return window->List()->topLevelItemCount() == 2; }));
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    EXPECT_FALSE(window->IsSearching());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    std::string reason;
+    if (!testsupport::EnterPrivateNetwork(&reason)) {
+        std::fprintf(stderr, "skipped: %s\n", reason.c_str());
+        return 77;
+    }
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
