@@ -1,7 +1,8 @@
 #!/bin/sh
 # Screenshots of the desktop program in English and German, taken under Xvfb inside a private
 # network namespace where trawlix-sim plays the sample network: the main window after a search,
-# the settings dialog, the "No route?" dialog and the About box. Written to docs/screenshots/.
+# the settings dialog, the firmware dialog, the "No route?" dialog and the About box. Written to
+# docs/screenshots/.
 set -eu
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)

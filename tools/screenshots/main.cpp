@@ -1,8 +1,10 @@
 // trawlix-screenshots: shows the program's windows under an X server (Xvfb in a private network
 // namespace, see scripts/screenshots.sh) and saves what the screen shows: the main window after a
-// search of the simulated network, the settings dialog, the "No route?" dialog and the About box.
+// search of the simulated network, the settings dialog, the firmware dialog for the first adapter,
+// the "No route?" dialog and the About box.
 //   trawlix-screenshots OUTDIR en|de UPDATE-SERVER SUBNET
 #include "app/app_settings.h"
+#include "firmware/firmware_dlg.h"
 #include "probe/job_probes.h"
 #include "resources/string_table.h"
 #include "ui/about_dialog.h"
@@ -18,6 +20,8 @@
 #include <QIcon>
 #include <QThread>
 #include <QTreeWidget>
+
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -44,6 +48,34 @@ bool Shoot(QWidget& window, const QString& file)
     std::printf("%s %s\n", saved ? "saved" : "FAILED", file.toUtf8().constData());
     return saved;
 }
+
+// The screen of the Update Firmware command for a picture: saves the firmware dialog the command
+// asks for, then cancels, so nothing is downloaded or started.
+class ShootingScreen final : public FirmwareCommandUi
+{
+public:
+    explicit ShootingScreen(QWidget* parent, QString file) : parent_(parent), file_(std::move(file)) {}
+
+    int AskFirmware(const FirmwareDialog& dialog) override
+    {
+        CFirmwareDlg dlg(QString::fromStdString(dialog.title), QString::fromStdString(dialog.downloadText),
+                         QString::fromStdString(dialog.updateText), QString::fromStdString(dialog.message),
+                         dialog.showDownload, dialog.showUpdate, dialog.iconId, parent_);
+        shot = Shoot(dlg, file_);
+        dlg.reject();
+        return kCancel;
+    }
+    void Warn(const std::string&) override {}
+    int AskYesNo(const std::string&) override { return kNo; }
+    bool OpenUrl(const std::string&) override { return false; }
+    bool StartProcess(const std::string&, const std::vector<std::string>&) override { return false; }
+
+    bool shot = false;
+
+private:
+    QWidget* parent_;
+    QString file_;
+};
 
 } // namespace
 
@@ -97,6 +129,18 @@ int main(int argc, char** argv)
         CNetCfg settingsDialog(window.Settings(), &window);
         ok = Shoot(settingsDialog, out + QStringLiteral("/settings") + suffix) && ok;
         settingsDialog.reject();
+
+        // The first row's adapter has newer firmware on the vendor's server; no flashing tool here.
+        QTemporaryDir noTool;
+        FlashToolState tool;
+        ShootingScreen firmwareScreen(&window, out + QStringLiteral("/firmware") + suffix);
+        FirmwareCommandContext context;
+        context.selected = window.SelectedRecord();
+        context.tool = &tool;
+        context.toolFolder = noTool.path().toStdString();
+        context.vendorHost = probes.updateServer;
+        OnUpdateFirmware(context, firmwareScreen);
+        ok = firmwareScreen.shot && ok;
 
         CNoRoute noRoute(&window);
         ok = Shoot(noRoute, out + QStringLiteral("/no-route") + suffix) && ok;
