@@ -3,7 +3,7 @@
 #   1. the core alone, without Qt (a stray Qt include in the core fails here)
 #   2. g++ with -Werror: the whole suite, plus the formatting check
 #   3. clang with AddressSanitizer and UndefinedBehaviorSanitizer: the whole suite
-#   4. clang with ThreadSanitizer: thread, scan, probe and trace tests
+#   4. clang with ThreadSanitizer: thread, scan, probe and trace tests, the searches and the main window
 #   5. clang libFuzzer: a short run of every fuzz target over its seed corpus
 # Network tests run in private network namespaces they make themselves (root needed).
 set -eu
@@ -36,11 +36,12 @@ cmake --build "$OUT/asan" -j "$JOBS"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$OUT/asan" -j "$JOBS" -LE fuzz
 
-step "clang ThreadSanitizer: threads, scan, probe, trace"
+step "clang ThreadSanitizer: threads, scan, probe, trace, the searches and the main window"
 cmake -S . -B "$OUT/tsan" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14 \
-    -DTRAWLIX_SANITIZE=thread -DTRAWLIX_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    -DTRAWLIX_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$OUT/tsan" -j "$JOBS"
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir "$OUT/tsan" -j "$JOBS" -L tsan
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$ROOT/tests/tsan.supp \
+    ctest --test-dir "$OUT/tsan" -j "$JOBS" -L tsan
 
 step "clang libFuzzer: short runs"
 cmake -S . -B "$OUT/fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14 \

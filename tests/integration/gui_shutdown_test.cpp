@@ -43,8 +43,8 @@ constexpr const char* kNetwork = "legacy 10.58.0.5 plain-width hardware=LX300|fi
 TEST(GuiShutdown, SigtermDuringASearchSavesTheSettingsAndKeepsTheFile)
 {
     testsupport::TempFolder folder;
-    for (const char* address : {"10.58.0.5", "10.58.0.6", "10.58.0.7", "10.99.0.1"})
-        ASSERT_TRUE(testsupport::AddLoopbackAddress(address));
+    std::string failed;
+    ASSERT_TRUE(testsupport::AddNetworkAddresses(kNetwork, &failed)) << failed;
     const auto network = folder.WriteFile("test.net", kNetwork);
     const std::string log = (folder.Path() / "requests.log").string();
     ChildProcess sim(TRAWLIX_SIM_PATH, {network.string(), "--log", log});
