@@ -20,8 +20,8 @@ inline constexpr const char* kSettingsFileName = "trawlix.ini";
 // The running program's values.
 [[nodiscard]] SettingsEnvironment SystemSettingsEnvironment();
 
-// "trawlix.ini" in the program's folder; when that folder is not writable or is one of the system's
-// program folders (/usr/..., /bin, /sbin: an installed program, also when run by root), the per-user file
-// $XDG_CONFIG_HOME/trawlix/trawlix.ini, with ~/.config for an unset or relative $XDG_CONFIG_HOME. Empty when neither
-// place can be named.
+// "trawlix.ini" in the program's folder. For an installed program (a folder it cannot write, or
+// one of the system's program folders /usr/..., /bin, /sbin, also when root runs it) the per-user
+// file $XDG_CONFIG_HOME/trawlix/trawlix.ini, with ~/.config for an unset or relative
+// $XDG_CONFIG_HOME. Empty when neither place can be named.
 [[nodiscard]] std::string SettingsFilePath(const SettingsEnvironment& environment);

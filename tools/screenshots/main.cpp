@@ -18,10 +18,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QIcon>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTreeWidget>
-
-#include <QTemporaryDir>
 
 #include <cstdio>
 
