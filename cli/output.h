@@ -7,11 +7,6 @@
 #include <string>
 #include <vector>
 
-// Record text as people should see it, as UTF-8: LX400 values are UTF-8 already; legacy values
-// are ISO-8859-1 unless they are valid UTF-8 with multi-byte sequences (a page whose re-encoding
-// failed). Invalid UTF-8 from an LX400 is shown with U+FFFD instead of being passed on.
-[[nodiscard]] std::string DisplayText(const std::string& bytes, bool jsonApi);
-
 // Numeric order of dotted IPv4 addresses; text that is not one sorts after every address.
 [[nodiscard]] bool IpLess(const std::string& a, const std::string& b);
 
