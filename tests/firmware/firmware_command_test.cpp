@@ -1,9 +1,6 @@
 // Every branch of the Update Firmware command, with dialogs and boxes answered by the test and
 // the started programs and opened addresses observed.
-#include "firmware/firmware_command.h"
-#include "resources/string_table.h"
-#include "testsupport/temp_folder.h"
-#include "testsupport/test_paths.h"
+#include "firmware/command_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -61,58 +58,16 @@ private:
     }
 };
 
-class FirmwareCommandTest : public ::testing::Test
+// No wine on the fixture's PATH: the tool is handed to the desktop's opener, which the UI observes.
+class FirmwareCommandTest : public FirmwareCommandFixture
 {
 protected:
-    void SetUp() override
-    {
-        trawlix::SetLanguage(trawlix::Language::English);
-        // No wine on this PATH: the tool is handed to the desktop's opener, which the UI observes.
-        savedPath_ = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-        setenv("PATH", (root.Path() / "bin").c_str(), 1);
-        fs::create_directories(root.Path() / "bin");
-        record.ip = "192.168.1.20";
-        record.model = "LX300";
-        record.firmware = "4.26";
-        record.latestFirmware = "4.30";
-        record.oem = "16";
-        record.deviceId = 7;
-        record.updateState = 1;
-    }
-    void TearDown() override { setenv("PATH", savedPath_.c_str(), 1); }
-
-    // Puts the flashing tool into folder `name` with firmware `local` for device 7.
-    std::string ToolFolder(const std::string& name, const std::string& local = "4.30")
-    {
-        const fs::path folder = root.Path() / name;
-        fs::create_directories(folder / "fw");
-        fs::copy_file(fs::path(testpaths::kSourceDir) / "tests/support/text/fixtures/setup.exe", folder / "setup.exe",
-                      fs::copy_options::overwrite_existing);
-        root.WriteFile(name + "/firmcast.ini", "[AdapterTypes]\nadap00=7|LX300\n[LX300]\nfiles=fw\n");
-        root.WriteFile(name + "/fw/version.txt", local + "\n");
-        return folder.string();
-    }
-    std::string EmptyFolder()
-    {
-        fs::create_directories(root.Path() / "empty");
-        return (root.Path() / "empty").string();
-    }
-
     void Run(const std::string& folder, const DeviceRecord* selected)
     {
-        FirmwareCommandContext context;
-        context.selected = selected;
-        context.tool = &tool;
-        context.toolFolder = folder;
-        context.vendorHost = "www.example.test";
-        OnUpdateFirmware(context, ui);
+        OnUpdateFirmware(Context(folder, selected), ui);
     }
 
-    testsupport::TempFolder root;
-    DeviceRecord record;
-    FlashToolState tool;
     ScriptedUi ui;
-    std::string savedPath_;
 };
 
 TEST_F(FirmwareCommandTest, WithoutToolLegacyDownloadsTheZipAndExplainsIt)

@@ -1,10 +1,8 @@
 // The Update Firmware command as the program runs it: the real firmware dialog and message boxes,
 // answered by the test, the browser reached through Qt's desktop services and the flashing tool
 // started as a real process.
+#include "firmware/command_fixture.h"
 #include "firmware/firmware_dlg.h"
-#include "resources/string_table.h"
-#include "testsupport/temp_folder.h"
-#include "testsupport/test_paths.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -99,47 +97,25 @@ ModalScript::Step PressBoxButton(QMessageBox::StandardButton button, QString& ca
     };
 }
 
-class FirmwareCommandScreenTest : public ::testing::Test
+class FirmwareCommandScreenTest : public FirmwareCommandFixture
 {
 protected:
     void SetUp() override
     {
-        trawlix::SetLanguage(trawlix::Language::English);
+        FirmwareCommandFixture::SetUp();
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "Open");
-        savedPath_ = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-        fs::create_directories(root.Path() / "bin");
-        setenv("PATH", ((root.Path() / "bin").string() + ":/usr/bin:/bin").c_str(), 1);
-        record.ip = "192.168.1.20";
-        record.model = "LX300";
-        record.firmware = "4.26";
-        record.latestFirmware = "4.30";
-        record.oem = "16";
-        record.deviceId = 7;
-        record.updateState = 1;
     }
     void TearDown() override
     {
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        setenv("PATH", savedPath_.c_str(), 1);
-    }
-
-    // The flashing tool in folder `name`, with firmware 4.30 for the LX300.
-    std::string ToolFolder(const std::string& name)
-    {
-        const fs::path folder = root.Path() / name;
-        fs::create_directories(folder / "fw");
-        fs::copy_file(fs::path(testpaths::kSourceDir) / "tests/support/text/fixtures/setup.exe", folder / "setup.exe",
-                      fs::copy_options::overwrite_existing);
-        root.WriteFile(name + "/firmcast.ini", "[AdapterTypes]\nadap00=7|LX300\n[LX300]\nfiles=fw\n");
-        root.WriteFile(name + "/fw/version.txt", "4.30\n");
-        return folder.string();
+        FirmwareCommandFixture::TearDown();
     }
 
     // A "wine" that writes its command line to a file, so the started tool can be observed.
     fs::path RecordingWine()
     {
         const fs::path log = root.Path() / "wine.log";
-        root.WriteFile("bin/wine", "#!/bin/sh\necho \"$@\" > '" + log.string() + ".part'\nmv '" + log.string() +
+        root.WriteFile("bin/wine", "#!/bin/sh\necho \"$@\" > '" + log.string() + ".part'\n/bin/mv '" + log.string() +
                                        ".part' '" + log.string() + "'\n");
         fs::permissions(root.Path() / "bin/wine", fs::perms::owner_all);
         return log;
@@ -159,28 +135,18 @@ protected:
     {
         QWidget window;
         FirmwareCommandScreen screen(&window);
-        FirmwareCommandContext context;
-        context.selected = &record;
-        context.tool = &tool;
-        context.toolFolder = folder;
-        context.vendorHost = "www.example.test";
-        OnUpdateFirmware(context, screen);
+        OnUpdateFirmware(Context(folder, &record), screen);
     }
 
-    testsupport::TempFolder root;
     UrlCatcher catcher;
-    DeviceRecord record;
-    FlashToolState tool;
-    std::string savedPath_;
 };
 
 TEST_F(FirmwareCommandScreenTest, DownloadOpensTheBrowserAndExplainsTheFile)
 {
-    fs::create_directories(root.Path() / "empty");
     SeenFirmwareDialog dialog;
     QString caption, text;
     ModalScript script({PressFirmwareButton(1, dialog), PressBoxButton(QMessageBox::Ok, caption, text)});
-    Run((root.Path() / "empty").string());
+    Run(EmptyFolder());
 
     EXPECT_EQ(script.Answered(), 2u);
     EXPECT_EQ(dialog.title, QStringLiteral("Download firmware"));
