@@ -192,11 +192,8 @@ TEST_F(WindowOnSimulatedNetwork, StopWithTenHangingHostsReturnsToIdleAtOnce)
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    std::string reason;
-    if (!testsupport::EnterPrivateNetwork(&reason)) {
-        std::fprintf(stderr, "skipped: %s\n", reason.c_str());
-        return 77;
-    }
+    if (!testsupport::EnterPrivateNetworkOrSaySkipped())
+        return testsupport::kSkippedExitCode;
     QApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

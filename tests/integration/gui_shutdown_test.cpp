@@ -86,14 +86,11 @@ TEST(GuiShutdown, SigtermDuringASearchSavesTheSettingsAndKeepsTheFile)
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    std::string reason;
     if (!std::filesystem::exists("/usr/bin/Xvfb")) {
         std::fprintf(stderr, "skipped: no Xvfb\n");
-        return 77;
+        return testsupport::kSkippedExitCode;
     }
-    if (!testsupport::EnterPrivateNetwork(&reason)) {
-        std::fprintf(stderr, "skipped: %s\n", reason.c_str());
-        return 77;
-    }
+    if (!testsupport::EnterPrivateNetworkOrSaySkipped())
+        return testsupport::kSkippedExitCode;
     return RUN_ALL_TESTS();
 }

@@ -291,10 +291,7 @@ TEST_F(SimulatedNetwork, InterruptWithTenHangingHostsEndsTheSearchAtOnce)
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    std::string reason;
-    if (!testsupport::EnterPrivateNetwork(&reason)) {
-        std::fprintf(stderr, "skipped: %s\n", reason.c_str());
-        return 77;
-    }
+    if (!testsupport::EnterPrivateNetworkOrSaySkipped())
+        return testsupport::kSkippedExitCode;
     return RUN_ALL_TESTS();
 }

@@ -1,6 +1,7 @@
 #include "testsupport/private_network.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sched.h>
@@ -22,6 +23,15 @@ bool EnterPrivateNetwork(std::string* reason)
         return false;
     }
     return true;
+}
+
+bool EnterPrivateNetworkOrSaySkipped()
+{
+    std::string reason;
+    if (EnterPrivateNetwork(&reason))
+        return true;
+    std::fprintf(stderr, "skipped: %s\n", reason.c_str());
+    return false;
 }
 
 bool AddLoopbackAddress(const std::string& address)

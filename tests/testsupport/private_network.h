@@ -10,6 +10,13 @@ namespace testsupport {
 // False with a reason when the machine does not allow it (not root, no namespaces).
 bool EnterPrivateNetwork(std::string* reason);
 
+// The exit status by which a test program tells ctest that it was skipped.
+inline constexpr int kSkippedExitCode = 77;
+
+// EnterPrivateNetwork for a test program's main: when the machine does not allow it, says why on
+// standard error as a skip and returns false.
+bool EnterPrivateNetworkOrSaySkipped();
+
 // Adds an IPv4 address as /32 to the loopback device of the private namespace.
 bool AddLoopbackAddress(const std::string& address);
 
