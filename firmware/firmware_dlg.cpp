@@ -29,6 +29,11 @@ CFirmwareDlg::CFirmwareDlg(QString title, QString downloadText, QString updateTe
       showUpdate_(showUpdate), iconId_(iconId)
 {}
 
+CFirmwareDlg::CFirmwareDlg(const FirmwareCommandUi::FirmwareDialog& dialog, QWidget* parent)
+    : CFirmwareDlg(FromUtf8(dialog.title), FromUtf8(dialog.downloadText), FromUtf8(dialog.updateText),
+                   FromUtf8(dialog.message), dialog.showDownload, dialog.showUpdate, dialog.iconId, parent)
+{}
+
 bool CFirmwareDlg::OnInitDialog()
 {
     const bool result = TemplateDialog::OnInitDialog();
@@ -60,8 +65,7 @@ void CFirmwareDlg::OnCommand(int id)
 
 int FirmwareCommandScreen::AskFirmware(const FirmwareDialog& dialog)
 {
-    CFirmwareDlg dlg(FromUtf8(dialog.title), FromUtf8(dialog.downloadText), FromUtf8(dialog.updateText),
-                     FromUtf8(dialog.message), dialog.showDownload, dialog.showUpdate, dialog.iconId, parent_);
+    CFirmwareDlg dlg(dialog, parent_);
     return dlg.exec();
 }
 

@@ -13,6 +13,8 @@ class CFirmwareDlg final : public trawlix::ui::TemplateDialog
 public:
     CFirmwareDlg(QString title, QString downloadText, QString updateText, QString message, bool showDownload,
                  bool showUpdate, int iconId, QWidget* parent = nullptr);
+    // The dialog the Update Firmware command asks for (its texts are UTF-8).
+    explicit CFirmwareDlg(const FirmwareCommandUi::FirmwareDialog& dialog, QWidget* parent = nullptr);
 
 protected:
     bool OnInitDialog() override;

@@ -57,9 +57,7 @@ public:
 
     int AskFirmware(const FirmwareDialog& dialog) override
     {
-        CFirmwareDlg dlg(QString::fromStdString(dialog.title), QString::fromStdString(dialog.downloadText),
-                         QString::fromStdString(dialog.updateText), QString::fromStdString(dialog.message),
-                         dialog.showDownload, dialog.showUpdate, dialog.iconId, parent_);
+        CFirmwareDlg dlg(dialog, parent_);
         shot = Shoot(dlg, file_);
         dlg.reject();
         return kCancel;
