@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/record_format.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -7,7 +9,7 @@
 // What a run of trawlix-scan was asked to do, from its command line and environment.
 struct ScanOptions
 {
-    enum class Format { Table, Csv, Json };
+    using Format = RecordFormat;
     enum class Language { FromLocale, English, German };
 
     std::string prefix; // the subnet up to, not including, its last dot

@@ -1,19 +1,11 @@
 #pragma once
 
 #include "cli/options.h"
-#include "scan/device_record.h"
+#include "scan/record_format.h"
 
 #include <optional>
 #include <string>
 #include <vector>
-
-// Numeric order of dotted IPv4 addresses; text that is not one sorts after every address.
-[[nodiscard]] bool IpLess(const std::string& a, const std::string& b);
-
-// The found records, sorted by IP address, in the chosen format. `headers` are the seven column
-// captions in the current language (Device, Firmware, Update, Manufacturer, MAC, IP, Location).
-[[nodiscard]] std::string FormatRecords(std::vector<DeviceRecord> records, ScanOptions::Format format,
-                                        const std::vector<std::string>& headers);
 
 // What `trawlix-scan --flash-tool` reports: the tool found (path empty when none), its OEM number
 // (-1 unknown) and the adapter types of its "firmcast.ini".
