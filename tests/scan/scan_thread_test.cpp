@@ -238,7 +238,7 @@ TEST(CScanThread, JobOutlivingTheFinalWaitStillDeliversAndSlotReuseStopsIt)
     TestWindow window;
     ProbeLab lab;
     lab.holdCount = 2;
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes(), 0, 1);
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes(), 0);
     scan.scanRange = true;
     scan.SetPlan("192.168.1.*", 1, 2);
     ASSERT_TRUE(scan.Start(10000, true));
@@ -254,7 +254,7 @@ TEST(CScanThread, JobOutlivingTheFinalWaitStillDeliversAndSlotReuseStopsIt)
     ProbeLab hang;
     hang.holdCount = 1;
     hang.holdUntilStopped = true;
-    CScanThread again(&TestWindow::OnResult, &later, hang.Probes(), 0, 1);
+    CScanThread again(&TestWindow::OnResult, &later, hang.Probes(), 0);
     again.scanRange = true;
     again.SetPlan("192.168.1.*", 1, 1);
     ASSERT_TRUE(again.Start(10000, true));
