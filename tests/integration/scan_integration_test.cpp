@@ -5,6 +5,7 @@
 #include "scan/scan_lock.h"
 #include "scan/scan_thread.h"
 #include "testsupport/child_process.h"
+#include "testsupport/loopback_http_server.h"
 #include "testsupport/private_network.h"
 #include "testsupport/temp_folder.h"
 
@@ -16,6 +17,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -123,6 +125,8 @@ public:
             self->ended = true;
         else
             self->records[record.ip] = record;
+        if (self->ended && !record.endOfSearch)
+            ++self->afterEnd;
         self->changed.notify_all();
         return 1;
     }
@@ -131,6 +135,7 @@ public:
     std::condition_variable changed;
     std::map<std::string, DeviceRecord> records;
     bool ended = false;
+    int afterEnd = 0;
 };
 
 TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
@@ -223,6 +228,209 @@ TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
         lx400Requests.insert(it->second);
     EXPECT_EQ(lx400Requests, (std::multiset<std::string>{"POST /api/login", "GET /api/system/info",
                                                          "GET /api/system/network/config"}));
+}
+
+// A whole search of 10.55.0.* with the real probes, with or without the discovery pass: the
+// records, how often the legacy probe ran per address, and the knock's verdicts afterwards.
+struct CoreSearchResult
+{
+    std::map<std::string, DeviceRecord> records;
+    std::map<std::string, int> legacyCalls;
+    std::map<std::string, KnockVerdict> verdicts;
+    std::string firstStarted;
+    int peak = 0;
+    int afterEnd = 0;
+};
+
+CoreSearchResult CoreSearch(bool discovery, const std::vector<std::string>& verdictsOf)
+{
+    trawlix::SetLanguage(trawlix::Language::English);
+    const JobProbes real = MakeJobProbes(ProbeConfig{"10.99.0.1"});
+    CoreSearchResult result;
+    std::mutex mutex;
+    int running = 0;
+    JobProbes watched = real;
+    watched.legacy = [&](const ProbeTarget& target, DeviceRecord& record) {
+        {
+            std::lock_guard lock(mutex);
+            result.peak = std::max(result.peak, ++running);
+            if (result.firstStarted.empty())
+                result.firstStarted = target.address;
+            ++result.legacyCalls[target.address];
+        }
+        const bool found = real.legacy(target, record);
+        std::lock_guard lock(mutex);
+        --running;
+        return found;
+    };
+    Collector window;
+    CScanThread scan(&Collector::OnResult, &window, watched);
+    scan.SetDiscovery(discovery);
+    scan.scanDefaultAddress = true;
+    scan.scanRange = true;
+    scan.SetPlan("10.55.0.*", 1, 254);
+    EXPECT_TRUE(scan.Start(10000, false));
+    std::unique_lock lock(window.mutex);
+    EXPECT_TRUE(window.changed.wait_for(lock, 240s, [&] { return window.ended; }));
+    lock.unlock();
+    scan.Stop(jwin::kNoTimeLimit, false);
+    for (const std::string& address : verdictsOf)
+        result.verdicts[address] = scan.VerdictFor(address);
+    result.records = window.records;
+    result.afterEnd = window.afterEnd;
+    return result;
+}
+
+TEST_F(SimulatedNetwork, DiscoveryPassListsTheSameRowsAndProbesOnlyAddressesThatAnswered)
+{
+    // A host that refuses every port; the addresses without any host have no route at all.
+    ASSERT_TRUE(testsupport::AddLoopbackAddress("10.55.0.40"));
+    const std::vector<std::string> watch{"10.10.10.10", "10.55.0.11", "10.55.0.21", "10.55.0.40", "10.55.0.41"};
+    const CoreSearchResult without = CoreSearch(false, watch);
+    const CoreSearchResult with = CoreSearch(true, watch);
+
+    // Every address delivers its record either way, and none comes after the end.
+    EXPECT_EQ(with.records.size(), 255u);
+    EXPECT_EQ(without.records.size(), 255u);
+    EXPECT_EQ(with.afterEnd, 0);
+    for (const auto& [ip, record] : without.records) {
+        const auto it = with.records.find(ip);
+        ASSERT_NE(it, with.records.end()) << ip;
+        const DeviceRecord& other = it->second;
+        EXPECT_EQ(other.found, record.found) << ip;
+        EXPECT_EQ(other.jsonApi, record.jsonApi) << ip;
+        for (const auto field :
+             {&DeviceRecord::model, &DeviceRecord::firmware, &DeviceRecord::updateText, &DeviceRecord::manufacturer,
+              &DeviceRecord::mac, &DeviceRecord::location, &DeviceRecord::oem, &DeviceRecord::latestFirmware})
+            EXPECT_EQ(other.*field, record.*field) << ip;
+        EXPECT_EQ(other.updateState, record.updateState) << ip;
+        EXPECT_EQ(other.deviceId, record.deviceId) << ip;
+    }
+
+    // Without the pass every address is probed; with it only those where a port answered: the
+    // simulated hosts, whether adapters or not.
+    EXPECT_EQ(without.legacyCalls.size(), 255u);
+    std::set<std::string> served{"10.10.10.10"};
+    std::istringstream lines(kNetwork);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string kind, address;
+        words >> kind >> address;
+        if ((kind == "legacy" || kind == "lx400" || kind == "host") && address.rfind("10.55.0.", 0) == 0)
+            served.insert(address);
+    }
+    std::set<std::string> probed;
+    for (const auto& [address, calls] : with.legacyCalls) {
+        probed.insert(address);
+        EXPECT_EQ(calls, 1) << address;
+    }
+    EXPECT_EQ(probed, served);
+    EXPECT_EQ(with.firstStarted, "10.10.10.10");
+    EXPECT_LE(with.peak, 10);
+
+    EXPECT_EQ(with.verdicts.at("10.10.10.10"), KnockVerdict::Answered);
+    EXPECT_EQ(with.verdicts.at("10.55.0.11"), KnockVerdict::Answered);
+    EXPECT_EQ(with.verdicts.at("10.55.0.21"), KnockVerdict::Answered);
+    EXPECT_EQ(with.verdicts.at("10.55.0.40"), KnockVerdict::Refused);
+    EXPECT_EQ(with.verdicts.at("10.55.0.41"), KnockVerdict::Silent);
+    EXPECT_EQ(without.verdicts.at("10.55.0.40"), KnockVerdict::NotKnocked);
+}
+
+TEST_F(SimulatedNetwork, ProbesSkipARequestOnlyWhenItsPortIsDead)
+{
+    // A plain HTTP server on port 80 of an address of its own, which records what reaches it.
+    ASSERT_TRUE(testsupport::AddLoopbackAddress("10.55.0.50"));
+    testsupport::LoopbackHttpServer server(
+        [](const testsupport::LoopbackHttpServer::Request&) {
+            return testsupport::LoopbackHttpServer::Respond(404, "nothing here");
+        },
+        "10.55.0.50", 80);
+    const JobProbes probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
+    struct Case
+    {
+        std::vector<std::uint16_t> deadPorts;
+        bool useHttps;
+        std::multiset<std::string> requests;
+    };
+    const Case cases[] = {
+        {{}, false, {"GET /net.shtml", "POST /api/login"}},
+        {{443}, false, {"GET /net.shtml", "POST /api/login"}},
+        {{80}, false, {}},
+        {{443}, true, {"GET /net.shtml"}},
+    };
+    std::size_t seen = 0;
+    for (const Case& c : cases) {
+        ProbeTarget target{"10.55.0.50", "admin", "pw", c.useHttps, {}, c.deadPorts};
+        DeviceRecord record;
+        EXPECT_FALSE(probes.legacy(target, record));
+        EXPECT_FALSE(probes.api(target, record));
+        const auto requests = server.Requests();
+        std::multiset<std::string> made;
+        for (std::size_t i = seen; i < requests.size(); ++i)
+            made.insert(requests[i].method + " " + requests[i].target);
+        seen = requests.size();
+        EXPECT_EQ(made, c.requests) << "https " << c.useHttps << ", dead ports " << c.deadPorts.size();
+    }
+}
+
+// A network where nothing answers: its addresses are routed into a tun device nobody reads.
+bool RouteSilentNetwork(const char* network)
+{
+    static const bool tun = std::system("ip tuntap add dev tun7 mode tun && ip link set tun7 up") == 0;
+    return tun && std::system((std::string("ip route add ") + network + " dev tun7").c_str()) == 0;
+}
+
+TEST_F(SimulatedNetwork, AddressesReachedThroughAProxyAreProbedWithoutAKnock)
+{
+    if (!RouteSilentNetwork("10.59.0.0/24"))
+        GTEST_SKIP() << "no tun device";
+    // The proxy answers every request with 502; what reaches it shows which addresses were probed.
+    testsupport::LoopbackHttpServer proxy([](const testsupport::LoopbackHttpServer::Request&) {
+        return testsupport::LoopbackHttpServer::Respond(502, "no upstream");
+    });
+    const std::string proxyUrl = "http://" + proxy.Authority();
+    ChildProcess scan(TRAWLIX_SCAN_PATH,
+                      {"--no-default-address", "--first", "1", "--last", "30", "--no-progress", "--format", "csv",
+                       "--update-server", "10.99.0.1", "10.59.0.*"},
+                      {"http_proxy=" + proxyUrl, "https_proxy=" + proxyUrl, "no_proxy=10.99.0.1,10.59.0.16/28"});
+    ASSERT_TRUE(scan.Wait(60s));
+    EXPECT_EQ(scan.ExitCode(), 0) << scan.Errors();
+    EXPECT_EQ(scan.Output().find("10.59.0."), std::string::npos); // no rows
+
+    std::set<std::string> throughProxy;
+    for (const auto& request : proxy.Requests()) {
+        // "http://10.59.0.5/net.shtml" for the page, "10.59.0.5:443" for the tunnel to the JSON interface.
+        std::string host = request.target;
+        if (host.rfind("http://", 0) == 0)
+            host = host.substr(7, host.find('/', 7) - 7);
+        throughProxy.insert(host.substr(0, host.find(':')));
+    }
+    std::set<std::string> expected;
+    for (int host = 1; host <= 15; ++host)
+        expected.insert("10.59.0." + std::to_string(host));
+    EXPECT_EQ(throughProxy, expected);
+}
+
+TEST_F(SimulatedNetwork, InterruptDuringThePassEndsTheSearchAtOnce)
+{
+    if (!RouteSilentNetwork("10.60.0.0/24"))
+        GTEST_SKIP() << "no tun device";
+    ChildProcess scan(TRAWLIX_SCAN_PATH,
+                      {"--no-progress", "--no-default-address", "--update-server", "10.99.0.1", "10.60.0.*"});
+    ASSERT_TRUE(scan.Started());
+    // Every address is silent, so the pass waits out its whole connect time-out.
+    std::this_thread::sleep_for(500ms);
+    ASSERT_FALSE(scan.Wait(0ms));
+    const auto interrupted = std::chrono::steady_clock::now();
+    scan.Signal(SIGINT);
+    ASSERT_TRUE(scan.Wait(20s)) << "the search did not stop";
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - interrupted);
+    RecordProperty("interrupt_ms", static_cast<int>(took.count()));
+    EXPECT_EQ(scan.ExitCode(), 130);
+    EXPECT_NE(scan.Output().find("IP Address"), std::string::npos);
+    EXPECT_EQ(scan.Output().find("10.60.0."), std::string::npos);
 }
 
 Json::Value RunScanJson(const std::vector<std::string>& args, ChildProcess** keep = nullptr)
