@@ -201,6 +201,7 @@ int main(int argc, char** argv)
     {
         CScanThread controller(&ConsoleWindow::OnScanResult, &window, MakeJobProbes(probeConfig));
         controller.SetMaxJobs(options.jobs);
+        controller.SetDiscovery(options.discovery);
         controller.scanDefaultAddress = options.scanDefaultAddress;
         controller.scanRange = options.scanRange;
         controller.SetPlan(options.prefix + ".*", options.firstHost, options.lastHost);

@@ -25,6 +25,8 @@ struct ScanOptions
     Format format = Format::Table;
     Language language = Language::FromLocale;
     bool progress = true;
+    // Knock on every address before probing it (--no-discovery probes every address directly).
+    bool discovery = true;
     // --flash-tool [DIR]: report the flashing tool of DIR (default: the program's folder)
     // instead of searching.
     bool flashTool = false;

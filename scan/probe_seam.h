@@ -3,11 +3,34 @@
 #include "scan/device_record.h"
 #include "support/threads/stop_token.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+// What the discovery knock, which runs before and beside the probes, found out about an address.
+enum class KnockVerdict : std::uint8_t {
+    NotKnocked, // no knock: the pass is off, the search ended first, or it could not be made here
+    Answered,   // a port accepted a connection: the address is probed
+    Refused,    // every port refused: no probe, the address has no adapter
+    Silent,     // no port answered within the connect time-out (some may have refused): no probe
+    Proxied     // the HTTP layer reaches it through a proxy, so the knock says nothing: probed
+};
+
+// The verdict on one address and the ports on which a probe would not get a connection.
+struct KnockOutcome
+{
+    KnockVerdict verdict = KnockVerdict::NotKnocked;
+    std::vector<std::uint16_t> deadPorts;
+
+    // Whether the address gets a probe job at all.
+    [[nodiscard]] bool Probed() const { return verdict != KnockVerdict::Refused && verdict != KnockVerdict::Silent; }
+};
 
 // What a probe job hands to an adapter probe: the address and the LX400 login copied from the
-// window, and the job's stop flag so a long probe can give up early.
+// window, the job's stop flag so a long probe can give up early, and the ports the knock found
+// dead, so a probe that needs one of them can skip its request: it would fail the same way.
 struct ProbeTarget
 {
     std::string address;
@@ -15,16 +38,35 @@ struct ProbeTarget
     std::string password;
     bool useHttps = true;
     jwin::StopToken stop;
+    std::vector<std::uint16_t> deadPorts;
+
+    [[nodiscard]] bool PortMayAnswer(std::uint16_t port) const
+    {
+        return std::find(deadPorts.begin(), deadPorts.end(), port) == deadPorts.end();
+    }
 };
 
 // A probe fills the record and returns true when it recognised an adapter at the address.
 using ProbeFunction = std::function<bool(const ProbeTarget& target, DeviceRecord& record)>;
 
-// The two probes a job runs: the legacy one first, the JSON-API one only when that failed.
-// The scan controller receives them at construction and passes them to every job, so the
-// engine runs with the real probes in the program and with controlled ones in tests.
+// Receives the outcome for addresses[index]; called at most once per address, from the thread
+// that runs the knock.
+using KnockReport = std::function<void(std::size_t index, KnockOutcome outcome)>;
+
+// Knocks on the ports the probes will use (which depend on the LX400 scheme) of every address at
+// once and reports each address as soon as it is decided. Returns when every address was
+// reported, or soon after `stopRequested` turned true.
+using KnockFunction = std::function<void(const std::vector<std::string>& addresses, bool useHttps,
+                                         const std::function<bool()>& stopRequested, const KnockReport& report)>;
+
+// What the engine looks at addresses with: the knock of the discovery pass, then the two probes a
+// job runs, the legacy one first, the JSON-API one only when that failed. The scan controller
+// receives them at construction and passes the probes to every job, so the engine runs with the
+// real network in the program and with controlled stand-ins in tests. Without a knock, every
+// address is probed.
 struct JobProbes
 {
     ProbeFunction legacy;
     ProbeFunction api;
+    KnockFunction knock;
 };

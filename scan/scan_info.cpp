@@ -13,7 +13,7 @@ std::int32_t CScanInfo::Run()
         return kScanInvalidArg;
     DeviceRecord record;
     record.ip = address;
-    const ProbeTarget target{address, user, password, useHttps, Token()};
+    const ProbeTarget target{address, user, password, useHttps, Token(), deadPorts};
     const bool legacyFound = probes.legacy && probes.legacy(target, record);
     if (!legacyFound && probes.api)
         probes.api(target, record);

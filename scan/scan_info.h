@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 inline constexpr std::int32_t kScanInvalidArg = static_cast<std::int32_t>(0x80070057u);
 
@@ -25,5 +26,7 @@ public:
     std::string user;
     std::string password;
     bool useHttps = true;
+    // Ports the discovery knock found dead at this address, handed to the probes.
+    std::vector<std::uint16_t> deadPorts;
     JobProbes probes;
 };

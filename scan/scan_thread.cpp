@@ -1,16 +1,32 @@
 #include "scan/scan_thread.h"
 
+#include "scan/discovery_pass.h"
 #include "support/trace/xdbg.h"
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
+#include <memory>
+#include <optional>
+#include <set>
 #include <vector>
 
-CScanThread::CScanThread(ScanResultCallback callback, IScanWindow* window, JobProbes probes, std::uint32_t finalWaitMs,
-                         std::uint32_t pollMs)
-    : resultCallback(callback), callbackContext(window), probes_(std::move(probes)), finalWaitMs_(finalWaitMs),
-      pollMs_(pollMs)
+namespace {
+
+constexpr const char* kDefaultPrefix = "10.10.10";
+constexpr std::int32_t kDefaultHost = 10;
+
+// One address of the plan, in start order.
+struct PlannedAddress
+{
+    std::int32_t host;
+    int slot;
+    std::string prefix;
+};
+
+} // namespace
+
+CScanThread::CScanThread(ScanResultCallback callback, IScanWindow* window, JobProbes probes, std::uint32_t finalWaitMs)
+    : resultCallback(callback), callbackContext(window), probes_(std::move(probes)), finalWaitMs_(finalWaitMs)
 {}
 
 CScanThread::~CScanThread()
@@ -46,6 +62,7 @@ jwin::CJThread::Handle CScanThread::StartJob(std::int32_t host, int slot, const 
     job.resultCallback = resultCallback;
     job.callbackContext = callbackContext;
     job.probes = probes_;
+    job.deadPorts = deadPorts_[static_cast<std::size_t>(slot)];
     if (callbackContext != nullptr) {
         job.user = callbackContext->CurrentUser();
         job.password = callbackContext->CurrentPassword();
@@ -62,13 +79,31 @@ bool CScanThread::AnyJobRunning() const
 
 void CScanThread::WaitForJobs()
 {
+    // Waits on the ends of the running jobs themselves, so the wait is over the moment the last
+    // one ends.
     const auto start = std::chrono::steady_clock::now();
-    while (AnyJobRunning()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs_));
-        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(finalWaitMs_)) {
+    const auto limit = std::chrono::milliseconds(finalWaitMs_);
+    for (;;) {
+        std::vector<Handle> running;
+        for (const CScanInfo& job : jobs) {
+            if (!job.IsRunning())
+                continue;
+            if (Handle handle = job.ThreadHandle())
+                running.push_back(std::move(handle));
+        }
+        if (running.empty())
+            return;
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        if (elapsed >= limit) {
             XDbgTrace("timeout...\n");
             return;
         }
+        std::vector<platform::Waitable*> objects;
+        objects.reserve(running.size());
+        for (const Handle& handle : running)
+            objects.push_back(handle.get());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - elapsed);
+        platform::WaitAny(objects, static_cast<std::uint32_t>(left.count()), false);
     }
 }
 
@@ -88,6 +123,22 @@ void CScanThread::StopAllJobs()
         job.Stop(jwin::kNoTimeLimit, true);
 }
 
+KnockVerdict CScanThread::VerdictFor(const std::string& ip) const
+{
+    const std::string rangePrefix = prefix + ".";
+    if (ip.size() > rangePrefix.size() && ip.compare(0, rangePrefix.size(), rangePrefix) == 0) {
+        const std::string rest = ip.substr(rangePrefix.size());
+        if (rest.size() <= 3 && std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            const int host = std::stoi(rest);
+            if (host <= 254 && std::to_string(host) == rest)
+                return verdicts_[static_cast<std::size_t>(host)].load();
+        }
+    }
+    if (ip == std::string(kDefaultPrefix) + "." + std::to_string(kDefaultHost))
+        return verdicts_[kDefaultAddressSlot].load();
+    return KnockVerdict::NotKnocked;
+}
+
 std::int32_t CScanThread::Run()
 {
     abortRequested.store(false);
@@ -97,42 +148,106 @@ std::int32_t CScanThread::Run()
     // Host numbers may come from a hand-edited settings file; keep them inside the slot array.
     const std::int32_t first = std::clamp(firstHost, 0, 254);
     const std::int32_t last = std::clamp(lastHost, 1, 254);
-    const std::int32_t rangeCount = (scanRange && last >= first) ? last - first + 1 : 0;
-    const std::int32_t total = rangeCount + (scanDefaultAddress ? 1 : 0);
-    const std::int32_t width = std::min(maxJobs_, total);
-    const std::string rangePrefix = prefix;
+    std::vector<PlannedAddress> plan;
+    if (scanDefaultAddress)
+        plan.push_back({kDefaultHost, kDefaultAddressSlot, kDefaultPrefix});
+    if (scanRange) {
+        for (std::int32_t host = first; host <= last; ++host)
+            plan.push_back({host, host, prefix});
+    }
+    for (std::size_t slot = 0; slot < verdicts_.size(); ++slot) {
+        verdicts_[slot].store(KnockVerdict::NotKnocked);
+        deadPorts_[slot].clear();
+    }
+    const std::size_t total = plan.size();
+    const std::size_t width = std::min<std::size_t>(static_cast<std::size_t>(maxJobs_), total);
 
-    std::vector<Handle> waitSet(static_cast<std::size_t>(width));
-    std::int32_t launched = 0;
-    std::int32_t next = first;
-    bool defaultPending = scanDefaultAddress;
+    // The pass knocks on every address at once; an address becomes ready for a job when the knock
+    // let it through. Without the pass every address is ready from the start.
+    std::optional<scan::DiscoveryPass> pass;
+    std::vector<bool> reported(total, false);
+    std::set<std::size_t> ready; // plan positions, started lowest first: the default address first
+    if (discovery_ && probes_.knock && total > 0) {
+        std::vector<std::string> addresses;
+        for (const PlannedAddress& planned : plan)
+            addresses.push_back(planned.prefix + "." + std::to_string(planned.host));
+        const bool useHttps = callbackContext != nullptr ? callbackContext->CurrentUseHttps() : true;
+        pass.emplace(probes_.knock, std::move(addresses), useHttps,
+                     [this] { return abortRequested.load() || !IsRunning(); });
+    } else {
+        for (std::size_t i = 0; i < total; ++i)
+            ready.insert(i);
+    }
 
-    // Fills a wait-set entry with the next address of the plan. A job that cannot start counts
-    // as ended, so the entry goes on to the following address; the entry is empty when the plan
-    // has no address left.
-    auto startNext = [&](std::size_t entry) {
-        waitSet[entry] = nullptr;
-        while (!waitSet[entry] && launched < total && !abortRequested.load()) {
-            ++launched;
-            if (defaultPending) {
-                defaultPending = false;
-                waitSet[entry] = StartJob(10, kDefaultAddressSlot, "10.10.10");
-            } else {
-                const std::int32_t host = next++;
-                waitSet[entry] = StartJob(host, host, rangePrefix);
+    std::vector<Handle> waitSet(width);
+    std::vector<std::size_t> ruledOut;
+    std::size_t settled = 0; // addresses started (or that could not start) and ruled out
+
+    auto collect = [&] {
+        if (!pass)
+            return;
+        const bool finished = pass->Finished();
+        for (auto& [index, outcome] : pass->Take()) {
+            if (index >= total || reported[index])
+                continue;
+            reported[index] = true;
+            const auto slot = static_cast<std::size_t>(plan[index].slot);
+            verdicts_[slot].store(outcome.verdict);
+            deadPorts_[slot] = std::move(outcome.deadPorts);
+            if (outcome.Probed())
+                ready.insert(index);
+            else
+                ruledOut.push_back(index);
+        }
+        // A knock that ended without judging an address leaves it to be probed as without one.
+        if (finished) {
+            for (std::size_t i = 0; i < total; ++i) {
+                if (!reported[i]) {
+                    reported[i] = true;
+                    ready.insert(i);
+                }
+            }
+            pass.reset();
+        }
+    };
+    // Fills every free wait-set entry with a job for the next ready address. A job that cannot
+    // start counts as ended, so the entry goes on to the following address.
+    auto startReady = [&] {
+        for (Handle& entry : waitSet) {
+            while (!entry && !ready.empty() && !abortRequested.load()) {
+                const PlannedAddress& planned = plan[*ready.begin()];
+                ready.erase(ready.begin());
+                ++settled;
+                entry = StartJob(planned.host, planned.slot, planned.prefix);
             }
         }
     };
+    // The record a probe job would have delivered for an address without any answer.
+    auto deliverRuledOut = [&] {
+        for (const std::size_t index : ruledOut) {
+            if (abortRequested.load() || !IsRunning())
+                return;
+            DeviceRecord record;
+            record.ip = plan[index].prefix + "." + std::to_string(plan[index].host);
+            ++settled;
+            resultCallback(record, callbackContext);
+        }
+        ruledOut.clear();
+    };
 
-    for (std::size_t i = 0; i < waitSet.size(); ++i)
-        startNext(i);
+    collect();
+    startReady();
     if (!IsRunning())
         return 0;
 
     for (;;) {
         if (abortRequested.load())
             break;
-        if (launched >= total) {
+        deliverRuledOut();
+        if (abortRequested.load() || !IsRunning())
+            break;
+        if (settled >= total) {
+            pass.reset();
             WaitForJobs();
             XDbgTrace("-------- READY scanning ADAPTER ---------\n");
             DeviceRecord end;
@@ -141,17 +256,20 @@ std::int32_t CScanThread::Run()
             break;
         }
         std::vector<platform::Waitable*> objects;
-        objects.reserve(waitSet.size());
+        objects.reserve(waitSet.size() + 1);
         for (const Handle& handle : waitSet)
             objects.push_back(handle.get());
+        objects.push_back(pass ? pass->Arrived() : nullptr);
         const int r = platform::WaitAny(objects, platform::kInfinite, true);
-        if (r >= 0 && r < static_cast<int>(objects.size())) {
+        if (r >= 0 && r < static_cast<int>(waitSet.size())) {
             if (abortRequested.load())
                 break;
-            startNext(static_cast<std::size_t>(r));
+            waitSet[static_cast<std::size_t>(r)] = nullptr; // that job ended
         } else if (r == static_cast<int>(objects.size())) {
             platform::DispatchPending();
         }
+        collect();
+        startReady();
         if (!IsRunning())
             break;
     }

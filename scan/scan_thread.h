@@ -9,8 +9,10 @@
 #include <mutex>
 #include <string>
 
-// Runs one search: starts a probe job per address, at most ten at once, and sends an
-// end-of-search record when every address was started and the final wait returned.
+// Runs one search: knocks on every address of the plan at once (the discovery pass), starts a
+// probe job per address that answered, at most ten at once, delivers a not-found record itself for
+// every address the knock ruled out, and sends an end-of-search record when every address was
+// settled and the final wait returned.
 class CScanThread : public jwin::CJThreadEx
 {
 public:
@@ -21,10 +23,9 @@ public:
     static constexpr std::size_t kMaxAddressLength = 127;
 
     // The window is the callback's context (passed as IScanWindow*), and the source of the login
-    // copied into every job; it may be null. The final wait and its poll interval are the
-    // program's values unless a test shortens them.
-    CScanThread(ScanResultCallback callback, IScanWindow* window, JobProbes probes, std::uint32_t finalWaitMs = 120000,
-                std::uint32_t pollMs = 250);
+    // copied into every job; it may be null. The final wait is the program's 120 s unless a test
+    // shortens it.
+    CScanThread(ScanResultCallback callback, IScanWindow* window, JobProbes probes, std::uint32_t finalWaitMs = 120000);
     ~CScanThread() override;
 
     void SetPlan(const std::string& startAddress, std::int32_t first, std::int32_t last);
@@ -32,6 +33,13 @@ public:
     // 1 to 255. Takes effect at the next search.
     void SetMaxJobs(int count);
     [[nodiscard]] int MaxJobs() const { return maxJobs_; }
+    // Whether searches knock before they probe (on unless switched off, and only with a knock
+    // among the probes). Takes effect at the next search.
+    void SetDiscovery(bool on) { discovery_ = on; }
+    [[nodiscard]] bool Discovery() const { return discovery_; }
+    // What the knock of the current or last search found out about an address of its plan;
+    // NotKnocked for an address it has not judged (yet). Readable from any thread.
+    [[nodiscard]] KnockVerdict VerdictFor(const std::string& ip) const;
     // Prepares and starts jobs[slot] for jobPrefix.host; null when the job could not start.
     jwin::CJThread::Handle StartJob(std::int32_t host, int slot, const std::string& jobPrefix);
     [[nodiscard]] bool AnyJobRunning() const;
@@ -56,8 +64,10 @@ private:
     std::array<CScanInfo, kSlotCount> jobs;
     JobProbes probes_;
     std::uint32_t finalWaitMs_;
-    std::uint32_t pollMs_;
     int maxJobs_ = kMaxJobs;
+    bool discovery_ = true;
+    std::array<std::atomic<KnockVerdict>, kSlotCount> verdicts_{};
+    std::array<std::vector<std::uint16_t>, kSlotCount> deadPorts_; // controller thread only
     // Held while a job is started and while a stop requests stop on every slot, so a job the
     // controller starts during a stop is either seen by the stop or not started at all.
     std::mutex startMutex_;

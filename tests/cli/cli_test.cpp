@@ -36,6 +36,7 @@ TEST(ScanOptionsTest, DefaultsAndPrefixFromSubnet)
     EXPECT_EQ(r.options->password, "lx400-dflt");
     EXPECT_EQ(r.options->jobs, 10);
     EXPECT_EQ(r.options->format, ScanOptions::Format::Table);
+    EXPECT_TRUE(r.options->discovery);
 
     EXPECT_EQ(Parse({"10.0.7.0"}).options->prefix, "10.0.7");
     EXPECT_EQ(Parse({"net"}).options->prefix, "net");
@@ -45,7 +46,7 @@ TEST(ScanOptionsTest, ValuesInBothSpellings)
 {
     const auto r = Parse({"--first", "5", "--last=9", "--jobs", "3", "--format=json", "--lang", "de", "--http",
                           "--no-default-address", "--update-server", "127.0.0.1:8080", "--user", "ops", "--no-progress",
-                          "172.16.4.*"});
+                          "--no-discovery", "172.16.4.*"});
     ASSERT_TRUE(r.options) << r.error;
     EXPECT_EQ(r.options->firstHost, 5);
     EXPECT_EQ(r.options->lastHost, 9);
@@ -55,6 +56,7 @@ TEST(ScanOptionsTest, ValuesInBothSpellings)
     EXPECT_FALSE(r.options->useHttps);
     EXPECT_FALSE(r.options->scanDefaultAddress);
     EXPECT_FALSE(r.options->progress);
+    EXPECT_FALSE(r.options->discovery);
     EXPECT_EQ(r.options->updateServer, "127.0.0.1:8080");
     EXPECT_EQ(r.options->user, "ops");
 }
@@ -84,6 +86,7 @@ TEST(ScanOptionsTest, WrongUsageGivesOneLineReason)
         {"--no-range", "--no-default-address"},
         {"--user"},
         {"--http=1", "1.2.3.*"},
+        {"--no-discovery=1", "1.2.3.*"},
         {std::string(200, '1') + ".*"},
     };
     for (const auto& args : wrong) {

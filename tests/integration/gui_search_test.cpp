@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QProgressBar>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <memory>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -133,9 +135,17 @@ TEST_F(WindowOnSimulatedNetwork, SearchListsEveryAdapterAndEndsWithTheFirstRowSe
     app.subnet = "10.56.0.*";
     app.lastHost = 6;
     auto window = Open();
+    // Every address moves the bar, also .2 and .6 where no host answers the knock.
+    auto* bar = qobject_cast<QProgressBar*>(window->Control(CTrawlixDlg::kIdProgress));
+    ASSERT_NE(bar, nullptr);
+    std::vector<int> positions;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) { positions.push_back(value); });
     Click(*window, CTrawlixDlg::kIdStartStop);
     EXPECT_TRUE(window->IsSearching());
     ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
+    // Seven addresses and the end record on a bar of five steps, which starts again after its
+    // maximum, then back to 0 at the end.
+    EXPECT_EQ(positions, (std::vector<int>{1, 2, 3, 4, 5, 0, 1, 2, 0}));
 
     EXPECT_EQ(Column(*window, 5),
               (QStringList{QStringLiteral("10.10.10.10"), QStringLiteral("10.56.0.1"), QStringLiteral("10.56.0.3"),

@@ -5,6 +5,7 @@
 #include "scan/scan_lock.h"
 #include "scan/scan_thread.h"
 #include "testsupport/child_process.h"
+#include "testsupport/loopback_http_server.h"
 #include "testsupport/private_network.h"
 #include "testsupport/temp_folder.h"
 
@@ -16,11 +17,13 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -123,6 +126,8 @@ public:
             self->ended = true;
         else
             self->records[record.ip] = record;
+        if (self->ended && !record.endOfSearch)
+            ++self->afterEnd;
         self->changed.notify_all();
         return 1;
     }
@@ -131,6 +136,7 @@ public:
     std::condition_variable changed;
     std::map<std::string, DeviceRecord> records;
     bool ended = false;
+    int afterEnd = 0;
 };
 
 TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
@@ -223,6 +229,163 @@ TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
         lx400Requests.insert(it->second);
     EXPECT_EQ(lx400Requests, (std::multiset<std::string>{"POST /api/login", "GET /api/system/info",
                                                          "GET /api/system/network/config"}));
+}
+
+// A whole search of 10.55.0.* with the real probes, with or without the discovery pass: the
+// records, the addresses that got a job, and the knock's verdicts afterwards.
+struct CoreSearchResult
+{
+    std::map<std::string, DeviceRecord> records;
+    std::multiset<std::string> jobs;
+    std::string firstJob;
+    std::map<std::string, KnockVerdict> verdicts;
+};
+
+CoreSearchResult CoreSearch(bool discovery)
+{
+    trawlix::SetLanguage(trawlix::Language::English);
+    const JobProbes real = MakeJobProbes(ProbeConfig{"10.99.0.1"});
+    CoreSearchResult result;
+    std::mutex mutex;
+    JobProbes watched = real;
+    watched.legacy = [&](const ProbeTarget& target, DeviceRecord& record) {
+        {
+            std::lock_guard lock(mutex);
+            result.firstJob = result.jobs.empty() ? target.address : result.firstJob;
+            result.jobs.insert(target.address);
+        }
+        return real.legacy(target, record);
+    };
+    Collector window;
+    CScanThread scan(&Collector::OnResult, &window, watched);
+    scan.SetDiscovery(discovery);
+    scan.scanDefaultAddress = true;
+    scan.scanRange = true;
+    scan.SetPlan("10.55.0.*", 1, 254);
+    EXPECT_TRUE(scan.Start(10000, false));
+    std::unique_lock lock(window.mutex);
+    EXPECT_TRUE(window.changed.wait_for(lock, 240s, [&] { return window.ended; }));
+    lock.unlock();
+    scan.Stop(jwin::kNoTimeLimit, false);
+    EXPECT_EQ(window.afterEnd, 0);
+    for (const char* address : {"10.10.10.10", "10.55.0.21", "10.55.0.40", "10.55.0.41"})
+        result.verdicts[address] = scan.VerdictFor(address);
+    result.records = window.records;
+    return result;
+}
+
+TEST_F(SimulatedNetwork, DiscoveryPassListsTheSameRowsAndProbesOnlyAddressesThatAnswered)
+{
+    // A host that refuses every port; addresses without any host have no route at all.
+    ASSERT_TRUE(testsupport::AddLoopbackAddress("10.55.0.40"));
+    const CoreSearchResult without = CoreSearch(false);
+    const CoreSearchResult with = CoreSearch(true);
+
+    ASSERT_EQ(with.records.size(), 255u);
+    ASSERT_EQ(without.records.size(), 255u);
+    for (const auto& [ip, record] : without.records) {
+        const DeviceRecord& other = with.records.at(ip);
+        EXPECT_EQ(std::tie(other.found, other.jsonApi, other.updateState, other.deviceId),
+                  std::tie(record.found, record.jsonApi, record.updateState, record.deviceId))
+            << ip;
+        for (const auto field :
+             {&DeviceRecord::model, &DeviceRecord::firmware, &DeviceRecord::updateText, &DeviceRecord::manufacturer,
+              &DeviceRecord::mac, &DeviceRecord::location, &DeviceRecord::oem, &DeviceRecord::latestFirmware})
+            EXPECT_EQ(other.*field, record.*field) << ip;
+    }
+    // Without the pass every address gets a job; with it only the simulated hosts, adapters or not.
+    EXPECT_EQ(without.jobs.size(), 255u);
+    std::multiset<std::string> served{"10.10.10.10"};
+    std::istringstream lines(kNetwork);
+    std::string kind, address, rest;
+    while (lines >> kind >> address && std::getline(lines, rest)) {
+        if (kind != "latest" && kind != "vendor" && address.rfind("10.55.0.", 0) == 0)
+            served.insert(address);
+    }
+    EXPECT_EQ(with.jobs, served);
+    EXPECT_EQ(with.firstJob, "10.10.10.10");
+    EXPECT_EQ(with.verdicts, (std::map<std::string, KnockVerdict>{{"10.10.10.10", KnockVerdict::Answered},
+                                                                  {"10.55.0.21", KnockVerdict::Answered},
+                                                                  {"10.55.0.40", KnockVerdict::Refused},
+                                                                  {"10.55.0.41", KnockVerdict::Silent}}));
+    EXPECT_EQ(without.verdicts.at("10.55.0.40"), KnockVerdict::NotKnocked);
+}
+
+TEST_F(SimulatedNetwork, ProbesSkipTheRequestsOfADeadPortOnly)
+{
+    ASSERT_TRUE(testsupport::AddLoopbackAddress("10.55.0.50"));
+    testsupport::LoopbackHttpServer server(
+        [](const auto&) { return testsupport::LoopbackHttpServer::Respond(404, "nothing here"); }, "10.55.0.50", 80);
+    const JobProbes probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
+    // Legacy page and LX400 login over HTTP share port 80; with HTTPS the login goes to 443.
+    const std::pair<std::vector<std::uint16_t>, bool> cases[] = {{{443}, false}, {{80}, false}, {{443}, true}};
+    const std::size_t expected[] = {2, 0, 1};
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const ProbeTarget target{"10.55.0.50", "admin", "pw", cases[i].second, {}, cases[i].first};
+        DeviceRecord record;
+        EXPECT_FALSE(probes.legacy(target, record) || probes.api(target, record));
+        EXPECT_EQ(server.Requests().size() - seen, expected[i]) << i;
+        seen = server.Requests().size();
+    }
+}
+
+// A network where nothing answers: its addresses are routed into a tun device nobody reads.
+bool RouteSilentNetwork(const char* network)
+{
+    static const bool tun = std::system("ip tuntap add dev tun7 mode tun && ip link set tun7 up") == 0;
+    return tun && std::system((std::string("ip route add ") + network + " dev tun7").c_str()) == 0;
+}
+
+TEST_F(SimulatedNetwork, AddressesReachedThroughAProxyAreProbedWithoutAKnock)
+{
+    if (!RouteSilentNetwork("10.59.0.0/24"))
+        GTEST_SKIP() << "no tun device";
+    // The proxy answers every request with 502; what reaches it shows which addresses were probed.
+    testsupport::LoopbackHttpServer proxy(
+        [](const auto&) { return testsupport::LoopbackHttpServer::Respond(502, "no upstream"); });
+    const std::string proxyUrl = "http://" + proxy.Authority();
+    ChildProcess scan(TRAWLIX_SCAN_PATH,
+                      {"--no-default-address", "--first", "1", "--last", "30", "--no-progress", "--format", "csv",
+                       "--update-server", "10.99.0.1", "10.59.0.*"},
+                      {"http_proxy=" + proxyUrl, "https_proxy=" + proxyUrl, "no_proxy=10.99.0.1,10.59.0.16/28"});
+    ASSERT_TRUE(scan.Wait(60s));
+    EXPECT_EQ(scan.ExitCode(), 0) << scan.Errors();
+    EXPECT_EQ(scan.Output().find("10.59.0."), std::string::npos); // no rows
+
+    std::set<std::string> throughProxy;
+    for (const auto& request : proxy.Requests()) {
+        // "http://10.59.0.5/net.shtml" for the page, "10.59.0.5:443" for the tunnel to the JSON interface.
+        std::string host = request.target;
+        if (host.rfind("http://", 0) == 0)
+            host = host.substr(7, host.find('/', 7) - 7);
+        throughProxy.insert(host.substr(0, host.find(':')));
+    }
+    std::set<std::string> expected;
+    for (int host = 1; host <= 15; ++host)
+        expected.insert("10.59.0." + std::to_string(host));
+    EXPECT_EQ(throughProxy, expected);
+}
+
+TEST_F(SimulatedNetwork, InterruptDuringThePassEndsTheSearchAtOnce)
+{
+    if (!RouteSilentNetwork("10.60.0.0/24"))
+        GTEST_SKIP() << "no tun device";
+    ChildProcess scan(TRAWLIX_SCAN_PATH,
+                      {"--no-progress", "--no-default-address", "--update-server", "10.99.0.1", "10.60.0.*"});
+    ASSERT_TRUE(scan.Started());
+    // Every address is silent, so the pass waits out its whole connect time-out.
+    std::this_thread::sleep_for(500ms);
+    ASSERT_FALSE(scan.Wait(0ms));
+    const auto interrupted = std::chrono::steady_clock::now();
+    scan.Signal(SIGINT);
+    ASSERT_TRUE(scan.Wait(20s)) << "the search did not stop";
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - interrupted);
+    RecordProperty("interrupt_ms", static_cast<int>(took.count()));
+    EXPECT_EQ(scan.ExitCode(), 130);
+    EXPECT_NE(scan.Output().find("IP Address"), std::string::npos);
+    EXPECT_EQ(scan.Output().find("10.60.0."), std::string::npos);
 }
 
 Json::Value RunScanJson(const std::vector<std::string>& args, ChildProcess** keep = nullptr)

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -68,14 +71,32 @@ struct ProbeLab
     bool holdUntilStopped = false;
     bool released = false;
     std::vector<std::string> apiCalls;
+    std::map<std::string, std::vector<std::uint16_t>> deadPortsSeen;
+    // A knock that judges every address at once with `judge`, in plan order; none when unset.
+    std::function<KnockOutcome(const std::string& address)> judge;
+    std::vector<std::string> knocked;
+    bool knockedHttps = true;
 
     JobProbes Probes()
     {
         JobProbes probes;
+        if (judge) {
+            probes.knock = [this](const std::vector<std::string>& addresses, bool useHttps,
+                                  const std::function<bool()>&, const KnockReport& report) {
+                {
+                    std::lock_guard lock(mutex);
+                    knocked = addresses;
+                    knockedHttps = useHttps;
+                }
+                for (std::size_t i = 0; i < addresses.size(); ++i)
+                    report(i, judge(addresses[i]));
+            };
+        }
         probes.legacy = [this](const ProbeTarget& target, DeviceRecord& record) {
             std::unique_lock lock(mutex);
             ++calls[target.address];
             startIndex[target.address] = target.user;
+            deadPortsSeen[target.address] = target.deadPorts;
             ++running;
             maxRunning = std::max(maxRunning, running);
             changed.notify_all();
@@ -238,7 +259,7 @@ TEST(CScanThread, JobOutlivingTheFinalWaitStillDeliversAndSlotReuseStopsIt)
     TestWindow window;
     ProbeLab lab;
     lab.holdCount = 2;
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes(), 0, 1);
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes(), 0);
     scan.scanRange = true;
     scan.SetPlan("192.168.1.*", 1, 2);
     ASSERT_TRUE(scan.Start(10000, true));
@@ -254,7 +275,7 @@ TEST(CScanThread, JobOutlivingTheFinalWaitStillDeliversAndSlotReuseStopsIt)
     ProbeLab hang;
     hang.holdCount = 1;
     hang.holdUntilStopped = true;
-    CScanThread again(&TestWindow::OnResult, &later, hang.Probes(), 0, 1);
+    CScanThread again(&TestWindow::OnResult, &later, hang.Probes(), 0);
     again.scanRange = true;
     again.SetPlan("192.168.1.*", 1, 1);
     ASSERT_TRUE(again.Start(10000, true));
@@ -322,6 +343,98 @@ TEST(CScanThread, MissingCallbackRefusesTheSearch)
     EXPECT_EQ(scan.Run(), kScanInvalidArg);
     CScanInfo job;
     EXPECT_EQ(job.Run(), kScanInvalidArg);
+}
+
+TEST(DiscoveryPass, OnlyAddressesThatAnsweredAreProbedAndTheOthersStillDeliverTheirRecord)
+{
+    TestWindow window;
+    ProbeLab lab;
+    lab.holdCount = 10;
+    lab.holdUntilRunning = 10;
+    const auto host = [](const std::string& address) { return std::stoi(address.substr(address.rfind('.') + 1)); };
+    lab.judge = [&](const std::string& address) -> KnockOutcome {
+        if (address == "10.10.10.10")
+            return {KnockVerdict::Answered, {}};
+        switch (host(address) % 4) {
+        case 0:
+            return {KnockVerdict::Refused, {80}};
+        case 1:
+            return {KnockVerdict::Silent, {80}};
+        case 2:
+            return {KnockVerdict::Answered, {443}};
+        default:
+            return {KnockVerdict::Proxied, {}};
+        }
+    };
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
+    scan.scanDefaultAddress = true;
+    scan.scanRange = true;
+    scan.SetPlan("192.168.7.*", 1, 60);
+    const auto records = RunSearch(scan, window, 62);
+
+    // One record per address, found or ruled out, and the end record last.
+    ASSERT_EQ(records.size(), 62u);
+    EXPECT_TRUE(records.back().endOfSearch);
+    EXPECT_EQ(Addresses(records).size(), 61u);
+    // The knock got the plan in start order and the window's scheme.
+    ASSERT_EQ(lab.knocked.size(), 61u);
+    EXPECT_EQ(lab.knocked.front(), "10.10.10.10");
+    EXPECT_EQ(lab.knocked.back(), "192.168.7.60");
+    EXPECT_FALSE(lab.knockedHttps);
+
+    for (const DeviceRecord& record : records) {
+        if (record.endOfSearch)
+            continue;
+        const bool probed = record.ip == "10.10.10.10" || host(record.ip) % 4 >= 2;
+        EXPECT_EQ(lab.calls.count(record.ip), probed ? 1u : 0u) << record.ip;
+        if (!probed) {
+            EXPECT_FALSE(record.found) << record.ip;
+            EXPECT_TRUE(record.model.empty()) << record.ip;
+        }
+    }
+    EXPECT_EQ(lab.calls.size(), 31u);
+    EXPECT_EQ(lab.maxRunning, 10);
+    EXPECT_EQ(lab.startIndex["10.10.10.10"], "0");
+    EXPECT_EQ(lab.deadPortsSeen["192.168.7.2"], std::vector<std::uint16_t>{443});
+    EXPECT_TRUE(lab.deadPortsSeen["192.168.7.3"].empty());
+
+    const std::pair<const char*, KnockVerdict> verdicts[] = {
+        {"10.10.10.10", KnockVerdict::Answered},    {"192.168.7.4", KnockVerdict::Refused},
+        {"192.168.7.5", KnockVerdict::Silent},      {"192.168.7.7", KnockVerdict::Proxied},
+        {"192.168.7.61", KnockVerdict::NotKnocked}, {"192.168.8.4", KnockVerdict::NotKnocked}};
+    for (const auto& [ip, verdict] : verdicts)
+        EXPECT_EQ(scan.VerdictFor(ip), verdict) << ip;
+}
+
+TEST(DiscoveryPass, StopDuringTheKnockDeliversNothingAndEnds)
+{
+    TestWindow window;
+    ProbeLab lab;
+    std::atomic<bool> knocking{false};
+    std::atomic<bool> sawStop{false};
+    JobProbes probes = lab.Probes();
+    // A knock on a network where nothing answers: it only ends when told to.
+    probes.knock = [&](const std::vector<std::string>&, bool, const std::function<bool()>& stopRequested,
+                       const KnockReport&) {
+        knocking = true;
+        while (!stopRequested())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        sawStop = true;
+    };
+    CScanThread scan(&TestWindow::OnResult, &window, probes);
+    scan.scanDefaultAddress = true;
+    scan.scanRange = true;
+    scan.SetPlan("192.168.1.*", 1, 254);
+    ASSERT_TRUE(scan.Start(10000, true));
+    while (!knocking)
+        std::this_thread::yield();
+    scan.abortRequested = true;
+    scan.StopAllJobs();
+    scan.WaitForJobs();
+    EXPECT_TRUE(scan.Stop(jwin::kNoTimeLimit, true));
+    EXPECT_TRUE(sawStop);
+    EXPECT_TRUE(window.Records().empty());
+    EXPECT_TRUE(lab.calls.empty());
 }
 
 TEST(CScanInfo, DeliversOneRecordWithItsAddressAndTheWindowLogin)

@@ -1,0 +1,74 @@
+#include "probe/address_knock.h"
+
+#include "platform/http_client.h"
+#include "platform/tcp_knock.h"
+
+#include <arpa/inet.h>
+
+KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const platform::PortAnswer> answers)
+{
+    KnockOutcome outcome;
+    bool open = false;
+    bool unknown = false;
+    bool allRefused = true;
+    for (std::size_t i = 0; i < answers.size() && i < ports.size(); ++i) {
+        switch (answers[i]) {
+        case platform::PortAnswer::Open:
+            open = true;
+            allRefused = false;
+            break;
+        case platform::PortAnswer::Unknown:
+            // No knock on this port: the probe tries it as it would without one.
+            unknown = true;
+            allRefused = false;
+            break;
+        case platform::PortAnswer::Refused:
+            outcome.deadPorts.push_back(ports[i].port);
+            break;
+        case platform::PortAnswer::Silent:
+            outcome.deadPorts.push_back(ports[i].port);
+            allRefused = false;
+            break;
+        }
+    }
+    if (open)
+        outcome.verdict = KnockVerdict::Answered;
+    else if (unknown || answers.empty())
+        outcome.verdict = KnockVerdict::NotKnocked;
+    else
+        outcome.verdict = allRefused ? KnockVerdict::Refused : KnockVerdict::Silent;
+    return outcome;
+}
+
+void KnockAddresses(const std::vector<std::string>& addresses, const std::vector<KnockPort>& ports,
+                    const std::function<bool()>& stopRequested, const KnockReport& report,
+                    const platform::EnvironmentLookup& environment, std::chrono::milliseconds connectTimeout)
+{
+    if (connectTimeout.count() <= 0)
+        connectTimeout = std::chrono::milliseconds(platform::HttpLimits{}.connectTimeoutMs);
+    std::vector<std::uint32_t> knocked;
+    std::vector<std::size_t> indexOf; // position in `knocked` -> index in `addresses`
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        in_addr parsed{};
+        if (inet_pton(AF_INET, addresses[i].c_str(), &parsed) != 1) {
+            report(i, KnockOutcome{});
+            continue;
+        }
+        const bool proxied = std::any_of(ports.begin(), ports.end(), [&](const KnockPort& port) {
+            return platform::ReachedThroughProxy(port.scheme, addresses[i], environment);
+        });
+        if (proxied) {
+            report(i, KnockOutcome{KnockVerdict::Proxied, {}});
+            continue;
+        }
+        knocked.push_back(parsed.s_addr);
+        indexOf.push_back(i);
+    }
+    std::vector<std::uint16_t> portNumbers;
+    for (const KnockPort& port : ports)
+        portNumbers.push_back(port.port);
+    platform::KnockPorts(knocked, portNumbers, connectTimeout, stopRequested,
+                         [&](std::size_t at, std::span<const platform::PortAnswer> answers) {
+                             report(indexOf[at], JudgeAnswers(ports, answers));
+                         });
+}
