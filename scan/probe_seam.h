@@ -17,7 +17,8 @@ struct ProbeTarget
     jwin::StopToken stop;
 };
 
-// A probe fills the record and returns true when it recognised an adapter at the address.
+// A probe fills the record and returns true when it recognised an adapter at the address. A probe
+// that returns false may say why in the record's `failure`.
 using ProbeFunction = std::function<bool(const ProbeTarget& target, DeviceRecord& record)>;
 
 // The two probes a job runs: the legacy one first, the JSON-API one only when that failed.

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "probe/http_fetcher.h"
+#include "scan/probe_failure.h"
+
+// The reason of a transfer that gave no answer, in plain words: what failed, the TLS library's
+// own reason for a failed handshake, and where it happened when a redirect led elsewhere first.
+[[nodiscard]] ProbeFailure TransferFailure(const TransferReport& report);
+
+// The reason text of a TLS library message without its error code ("error:0A000102:SSL
+// routines::unsupported protocol" becomes "unsupported protocol").
+[[nodiscard]] std::string TlsReason(const std::string& message);
