@@ -222,6 +222,65 @@ TEST(NetworkFileTest, OneAddressMayServeSeveralPorts)
     EXPECT_TRUE(network) << error;
 }
 
+TEST(NetworkFileTest, TlsSetupsRedirectsAndFailingSteps)
+{
+    std::string lines;
+    const std::vector<std::string> setups = {"other-name", "modern",  "tls1.0",        "tls1.1",
+                                             "tls1.2",     "tls1.3",  "dhe1024",       "rsa-kx",
+                                             "ecdsa",      "expired", "not-yet-valid", "client-cert"};
+    for (std::size_t i = 0; i < setups.size(); ++i)
+        lines += "lx400 10.1.0." + std::to_string(i + 1) + " https tls=" + setups[i] + "\n";
+    lines += "legacy 10.2.0.1 plain moved=/status/net.shtml\n"
+             "legacy 10.2.0.2 plain moved=status.shtml?x=1|redirect=307\n"
+             "legacy 10.2.0.3 plain moved=https://10.2.0.3/net.shtml|tls=tls1.0|redirect=308\n"
+             "legacy 10.2.0.4 plain moved=http://10.2.0.4:8080\n"
+             "legacy 10.2.0.5 plain moved=http://10.2.0.99/net.shtml\n"
+             "lx400 10.2.0.6 https fail=login:500|fail=config:404\n"
+             "host 10.2.0.7 hangup\n"
+             "vendor 10.2.0.8 moved=/cgi-bin/v2/kvt_update.cgi\n";
+    std::string error;
+    const auto network = sim::ParseNetwork(lines, error);
+    ASSERT_TRUE(network) << error;
+    ASSERT_EQ(network->lx400.size(), setups.size() + 1);
+    for (std::size_t i = 0; i < setups.size(); ++i)
+        EXPECT_EQ(sim::TlsSetupName(network->lx400[i].tls), setups[i]);
+    EXPECT_EQ(network->lx400.back().tls, sim::TlsSetup::OtherName);
+    EXPECT_EQ(network->lx400.back().fail, (std::map<std::string, int>{{"login", 500}, {"config", 404}}));
+
+    struct Moved
+    {
+        bool ownHost;
+        bool https;
+        int port;
+        const char* path;
+        int status;
+    };
+    const Moved expected[] = {{true, false, 80, "/status/net.shtml", 301},
+                              {true, false, 80, "/status.shtml", 307},
+                              {true, true, 443, "/net.shtml", 308},
+                              {true, false, 8080, "/", 301},
+                              {false, false, 80, "/net.shtml", 301}};
+    ASSERT_EQ(network->adapters.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        const auto& adapter = network->adapters[i];
+        ASSERT_TRUE(adapter.moved) << i;
+        EXPECT_EQ(adapter.moved->ownHost, expected[i].ownHost) << i;
+        EXPECT_EQ(adapter.moved->https, expected[i].https) << i;
+        EXPECT_EQ(adapter.moved->port, expected[i].port) << i;
+        EXPECT_EQ(adapter.moved->path, expected[i].path) << i;
+        EXPECT_EQ(adapter.redirectStatus, expected[i].status) << i;
+    }
+    EXPECT_EQ(network->adapters[1].moved->location, "status.shtml?x=1"); // the Location as written
+    EXPECT_EQ(network->adapters[2].tls, sim::TlsSetup::Tls10);
+    ASSERT_EQ(network->rawHosts.size(), 1u);
+    EXPECT_EQ(network->rawHosts[0].mode, sim::RawHost::Mode::Hangup);
+    EXPECT_EQ(network->vendorMoved, "/cgi-bin/v2/kvt_update.cgi");
+
+    // A page moved to another port of the adapter takes that port.
+    EXPECT_FALSE(sim::ParseNetwork("legacy 10.2.0.3 plain moved=https://10.2.0.3/x\nlx400 10.2.0.3 https\n", error));
+    EXPECT_NE(error.find("already used"), std::string::npos) << error;
+}
+
 TEST(NetworkFileTest, NamesTheLineOfAnError)
 {
     const char* wrong[] = {"legacy 10.0.0.5 fancy hardware=x",
@@ -258,7 +317,14 @@ TEST(NetworkFileTest, NamesTheLineOfAnError)
                            "host 10.0.0.5 bad-utf8 more",
                            "host 10.0.0.5 router 80",
                            "host 10.0.0.500 router",
-                           "host 10.0.0.5 friendly"};
+                           "host 10.0.0.5 friendly",
+                           "host 10.0.0.5 hangup 80",
+                           "lx400 10.0.0.5 https tls=ssl3",
+                           "lx400 10.0.0.5 https fail=logout:500",
+                           "lx400 10.0.0.5 https fail=login",
+                           "legacy 10.0.0.5 plain redirect=304",
+                           "legacy 10.0.0.5 plain moved=http://10.0.0.5:http/x",
+                           "vendor 10.0.0.1 elsewhere"};
     for (const char* line : wrong) {
         std::string error;
         EXPECT_FALSE(sim::ParseNetwork(std::string("# first\n") + line + "\n", error)) << line;
@@ -283,7 +349,7 @@ TEST(NetworkFileTest, RefusesTwoEntriesOnOneAddressAndPort)
 
 TEST(NetworkFileTest, ShippedNetworksParse)
 {
-    for (const char* name : {"sample.net", "hostile.net"}) {
+    for (const char* name : {"sample.net", "hostile.net", "tls.net", "redirects.net", "reasons.net"}) {
         std::string error;
         const auto network = sim::ReadNetworkFile(std::string(TRAWLIX_SIM_NETWORKS) + "/" + name, error);
         EXPECT_TRUE(network) << name << ": " << error;
