@@ -132,6 +132,8 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
                 options.flashToolDir = args[++i];
         } else if (name == "--no-progress" && flag()) {
             options.progress = false;
+        } else if (name == "--explain" && flag()) {
+            options.explain = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail("unknown option " + arg);
         } else if (subnet) {
@@ -182,6 +184,9 @@ std::string UsageText()
            "  --format table|csv|json      default table\n"
            "  --lang en|de                 language of texts such as the Update column\n"
            "  --no-progress                no progress bar on standard error\n"
+           "  --explain                    after the list, on standard error: why each searched address that\n"
+           "                               answered is not listed, and how many did not answer at all (with\n"
+           "                               --format json: an array of {ip, reason, detail})\n"
            "  --flash-tool [DIR]           instead of searching: the flashing tool found in DIR (default the\n"
            "                               program's folder), its OEM number and its firmware per adapter type\n"
            "  --version, --help\n"

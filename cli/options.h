@@ -23,6 +23,8 @@ struct ScanOptions
     Format format = Format::Table;
     Language language = Language::FromLocale;
     bool progress = true;
+    // After the list: why each searched address without a row is not listed (standard error).
+    bool explain = false;
     // --flash-tool [DIR]: report the flashing tool of DIR (default: the program's folder)
     // instead of searching.
     bool flashTool = false;

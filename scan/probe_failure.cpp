@@ -71,11 +71,11 @@ ProbeFailure CombineProbeFailures(const ProbeFailure& legacy, const ProbeFailure
     else
         combined.kind = ProbeFailureKind::Silent;
     if (legacy.kind != ProbeFailureKind::None)
-        combined.detail = "status page on port 80: " + legacy.detail;
+        combined.detail = "port 80: " + legacy.detail;
     if (api.kind != ProbeFailureKind::None) {
         if (!combined.detail.empty())
             combined.detail += "; ";
-        combined.detail += "LX400 interface on port " + apiPortText + ": " + api.detail;
+        combined.detail += "LX400 on port " + apiPortText + ": " + api.detail;
     }
     return combined;
 }
