@@ -1,11 +1,7 @@
-// How a job joins the reasons of its two probes into the one its record carries.
+// How the reasons of a job's two probes become the one its record carries.
 #include "scan/probe_failure.h"
-#include "scan/scan_info.h"
 
 #include <gtest/gtest.h>
-
-#include <condition_variable>
-#include <mutex>
 
 namespace {
 
@@ -42,59 +38,6 @@ TEST(CombineProbeFailures, TheFurthestReasonLeadsAndSharedOnesAreSaidOnce)
         EXPECT_EQ(CombineProbeFailures(c.legacy, c.api, c.apiPort), c.expected) << c.expected.detail;
     EXPECT_STREQ(ProbeFailureKey(Kind::Silent), "silent");
     EXPECT_STREQ(ProbeFailureKey(Kind::RedirectRefused), "redirect-refused");
-}
-
-// Runs one job with the given probes and returns the record it delivered.
-DeviceRecord RunJob(JobProbes probes, bool useHttps)
-{
-    static std::mutex mutex;
-    static std::condition_variable delivered;
-    static DeviceRecord record;
-    static bool done = false;
-    done = false;
-    CScanInfo job;
-    job.address = "127.0.0.9";
-    job.useHttps = useHttps;
-    job.probes = std::move(probes);
-    job.resultCallback = [](const DeviceRecord& r, void*) {
-        std::lock_guard lock(mutex);
-        record = r;
-        done = true;
-        delivered.notify_all();
-        return 1;
-    };
-    job.callbackContext = &job;
-    EXPECT_TRUE(job.Start(10000, true));
-    std::unique_lock lock(mutex);
-    delivered.wait(lock, [] { return done; });
-    const DeviceRecord result = record;
-    lock.unlock();
-    job.Stop();
-    return result;
-}
-
-TEST(CScanInfo, RecordCarriesTheJoinedReasonOnlyWhenNothingWasFound)
-{
-    auto failing = [](Kind kind, const char* detail) {
-        return [kind, detail](const ProbeTarget&, DeviceRecord& record) {
-            record.failure = {kind, detail};
-            return false;
-        };
-    };
-    JobProbes probes{failing(Kind::Refused, "connection refused"), failing(Kind::Refused, "connection refused")};
-    EXPECT_EQ(RunJob(probes, false).failure, (ProbeFailure{Kind::Refused, "connection refused on port 80"}));
-
-    // The reason of the status page does not reach the LX400 probe, nor a record that lists an adapter.
-    probes.api = [](const ProbeTarget&, DeviceRecord& record) {
-        EXPECT_EQ(record.failure.kind, Kind::None);
-        record.found = true;
-        record.jsonApi = true;
-        record.failure = {Kind::LoginRefused, "the login was refused (HTTP 401)"};
-        return false;
-    };
-    const DeviceRecord denied = RunJob(probes, true);
-    EXPECT_TRUE(denied.found);
-    EXPECT_EQ(denied.failure, ProbeFailure{});
 }
 
 } // namespace
