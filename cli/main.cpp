@@ -71,6 +71,12 @@ public:
         return found_;
     }
 
+    std::vector<DeviceRecord> Missing() const
+    {
+        std::lock_guard lock(mutex_);
+        return missing_;
+    }
+
     void ClearProgress() const
     {
         if (progress_) {
@@ -89,6 +95,8 @@ private:
             ++delivered_;
             if (record.found)
                 found_.push_back(record);
+            else if (options_.explain)
+                missing_.push_back(record);
             DrawProgress(record.ip);
         }
         changed_.notify_all();
@@ -112,6 +120,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<DeviceRecord> found_;
+    std::vector<DeviceRecord> missing_;
     int delivered_ = 0;
     bool ended_ = false;
 };
@@ -221,5 +230,7 @@ int main(int argc, char** argv)
     std::fputs(FormatRecords(window.Found(), options.format, ColumnHeaders()).c_str(), stdout);
     if (std::fflush(stdout) != 0)
         return 1;
+    if (options.explain)
+        std::fputs(FormatExplanation(window.Missing(), options.format).c_str(), stderr);
     return completed ? 0 : 130;
 }

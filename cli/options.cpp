@@ -134,6 +134,8 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
             options.progress = false;
         } else if (name == "--no-discovery" && flag()) {
             options.discovery = false;
+        } else if (name == "--explain" && flag()) {
+            options.explain = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail("unknown option " + arg);
         } else if (subnet) {
@@ -186,6 +188,9 @@ std::string UsageText()
            "  --no-progress                no progress bar on standard error\n"
            "  --no-discovery               probe every address directly instead of knocking on its ports\n"
            "                               first (for networks that drop the knocks but answer the probes)\n"
+           "  --explain                    after the list, on standard error: why each searched address that\n"
+           "                               answered is not listed, and how many did not answer at all (with\n"
+           "                               --format json: an array of {ip, reason, detail})\n"
            "  --flash-tool [DIR]           instead of searching: the flashing tool found in DIR (default the\n"
            "                               program's folder), its OEM number and its firmware per adapter type\n"
            "  --version, --help\n"

@@ -27,6 +27,8 @@ struct ScanOptions
     bool progress = true;
     // Knock on every address before probing it (--no-discovery probes every address directly).
     bool discovery = true;
+    // After the list: why each searched address without a row is not listed (standard error).
+    bool explain = false;
     // --flash-tool [DIR]: report the flashing tool of DIR (default: the program's folder)
     // instead of searching.
     bool flashTool = false;

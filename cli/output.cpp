@@ -4,6 +4,39 @@
 
 #include <algorithm>
 
+std::string FormatExplanation(std::vector<DeviceRecord> missing, ScanOptions::Format format)
+{
+    std::stable_sort(missing.begin(), missing.end(),
+                     [](const DeviceRecord& a, const DeviceRecord& b) { return IpLess(a.ip, b.ip); });
+    // Details may quote what a host sent (a redirect's target): shown as text, never as controls.
+    auto detail = [](const DeviceRecord& r) {
+        return r.failure.kind == ProbeFailureKind::None ? std::string("no reason known")
+                                                        : DisplayText(r.failure.detail, false);
+    };
+    std::string out;
+    if (format == ScanOptions::Format::Json) {
+        out = "[";
+        for (std::size_t i = 0; i < missing.size(); ++i) {
+            const DeviceRecord& r = missing[i];
+            out += i == 0 ? "\n" : ",\n";
+            out += "  {\"ip\": " + JsonString(DisplayText(r.ip, false)) +
+                   ", \"reason\": " + JsonString(ProbeFailureKey(r.failure.kind)) +
+                   ", \"detail\": " + JsonString(detail(r)) + "}";
+        }
+        return out + (missing.empty() ? "]\n" : "\n]\n");
+    }
+    std::size_t silent = 0;
+    for (const DeviceRecord& r : missing) {
+        if (r.failure.kind == ProbeFailureKind::Silent) {
+            ++silent;
+            continue;
+        }
+        out += TerminalText(DisplayText(r.ip, false)) + ": " + TerminalText(detail(r)) + "\n";
+    }
+    out += std::to_string(silent) + (silent == 1 ? " address" : " addresses") + " did not answer at all\n";
+    return out;
+}
+
 std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Format format)
 {
     // Folder and section names come from the file system and a Windows INI: shown as UTF-8 when

@@ -2,6 +2,7 @@
 
 #include "platform/http_client.h"
 #include "platform/tcp_knock.h"
+#include "probe/transfer_failure.h"
 
 #include <arpa/inet.h>
 
@@ -23,10 +24,10 @@ KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const p
             allRefused = false;
             break;
         case platform::PortAnswer::Refused:
-            outcome.deadPorts.push_back(ports[i].port);
+            outcome.deadPorts.push_back({ports[i].port, KnockFailure(answers[i])});
             break;
         case platform::PortAnswer::Silent:
-            outcome.deadPorts.push_back(ports[i].port);
+            outcome.deadPorts.push_back({ports[i].port, KnockFailure(answers[i])});
             allRefused = false;
             break;
         }
@@ -58,7 +59,7 @@ void KnockAddresses(const std::vector<std::string>& addresses, const std::vector
             return platform::ReachedThroughProxy(port.scheme, addresses[i], environment);
         });
         if (proxied) {
-            report(i, KnockOutcome{KnockVerdict::Proxied, {}});
+            report(i, KnockOutcome{KnockVerdict::Proxied, {}, {}});
             continue;
         }
         knocked.push_back(parsed.s_addr);

@@ -1,6 +1,7 @@
 #include "probe/api_probe.h"
 
 #include "probe/firmware_version.h"
+#include "probe/transfer_failure.h"
 #include "resources/string_table.h"
 
 #include <json/json.h>
@@ -140,54 +141,93 @@ ApiNetworkConfig ReadApiNetworkConfig(const std::string& document)
     return config;
 }
 
-bool ApiLogin(const ProbeTarget& job, ApiSession* session, DeviceRecord* record)
+namespace {
+
+// Why a request of the session failed: the transfer's reason, or the status it answered.
+ProbeFailure RequestFailure(const ApiSession& session, ProbeFailureKind kind, const std::string& what)
+{
+    const TransferReport& report = session.LastReport();
+    if (report.failure != platform::HttpFailure::None)
+        return TransferFailure(report);
+    if (report.status <= 0)
+        return {ProbeFailureKind::Broken, what + " could not be sent"};
+    return {kind, what + " answered HTTP " + std::to_string(report.status)};
+}
+
+bool Login(const ProbeTarget& job, ApiSession* session, DeviceRecord* record, ProbeFailure* why)
 {
     if (session == nullptr || record == nullptr)
         return false;
     long status = 0;
     std::string ignored;
-    if (!SendApiRequest(session, "POST", "/api/login", ApiLoginBody(job.user, job.password), &status, &ignored))
+    if (!SendApiRequest(session, "POST", "/api/login", ApiLoginBody(job.user, job.password), &status, &ignored)) {
+        *why = RequestFailure(*session, ProbeFailureKind::LoginFailed, "the login");
         return false;
+    }
     if (status == 200)
         return true;
     if (status == 401) {
         record->found = true;
         record->jsonApi = true;
         record->model = trawlix::LoadString(kTextAccessDenied);
+        *why = {ProbeFailureKind::LoginRefused, "the login was refused (HTTP 401)"};
+    } else {
+        *why = RequestFailure(*session, ProbeFailureKind::LoginFailed, "the login");
     }
     return false;
+}
+
+bool Read(ApiSession* session, const std::string& objectPath, std::string* document, ProbeFailure* why)
+{
+    if (session == nullptr || objectPath.empty() || document == nullptr)
+        return false;
+    long status = 0;
+    std::string body;
+    if (!SendApiRequest(session, "GET", objectPath, {}, &status, &body) || status != 200) {
+        *why = RequestFailure(*session, ProbeFailureKind::ReadFailed, "reading " + objectPath);
+        return false;
+    }
+    *document = std::move(body);
+    return true;
+}
+
+} // namespace
+
+bool ApiLogin(const ProbeTarget& job, ApiSession* session, DeviceRecord* record)
+{
+    ProbeFailure ignored;
+    return Login(job, session, record, &ignored);
 }
 
 bool ApiGet(ApiSession* session, const ProbeTarget& job, const std::string& objectPath, std::string* document)
 {
     (void)job;
-    if (session == nullptr || objectPath.empty() || document == nullptr)
-        return false;
-    long status = 0;
-    std::string body;
-    if (!SendApiRequest(session, "GET", objectPath, {}, &status, &body) || status != 200)
-        return false;
-    *document = std::move(body);
-    return true;
+    ProbeFailure ignored;
+    return Read(session, objectPath, document, &ignored);
 }
 
-bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config)
+bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config, ProbeFailure* why)
 {
+    ProbeFailure ignored;
+    if (why == nullptr)
+        why = &ignored;
     if (record == nullptr)
         return false;
     ApiSession session(job.address, job.useHttps, job.user, job.password, job.stop);
-    if (!ApiLogin(job, &session, record))
+    if (!Login(job, &session, record, why))
         return false;
     std::string infoText;
-    if (!ApiGet(&session, job, "/api/system/info", &infoText))
+    if (!Read(&session, "/api/system/info", &infoText, why))
         return false;
     std::string configText;
-    if (!ApiGet(&session, job, "/api/system/network/config", &configText))
+    if (!Read(&session, "/api/system/network/config", &configText, why))
         return false;
 
     const ApiSystemInfo info = ReadApiSystemInfo(infoText);
-    if (!info.usable)
+    if (!info.usable) {
+        *why = {ProbeFailureKind::UnusableDocument, "the system information (/api/system/info) is unusable"};
         return false;
+    }
     std::string displayVersion;
     std::string compactVersion;
     std::string oem;
@@ -202,8 +242,11 @@ bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeCo
     record->location = info.location;
 
     const ApiNetworkConfig network = ReadApiNetworkConfig(configText);
-    if (!network.usable)
+    if (!network.usable) {
+        *why = {ProbeFailureKind::UnusableDocument,
+                "the network configuration (/api/system/network/config) is unusable"};
         return false;
+    }
     record->mac = network.mac;
     record->updateState = 0;
     record->deviceId = -1;

@@ -10,8 +10,9 @@
 // Logs in to an LX400 adapter's JSON interface, reads its system information and network
 // configuration and fills `record`. True when all three requests answered 200 and both documents
 // were usable. A refused login is a finding of its own: `record` then says "Access denied!" and
-// the result is false.
-bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config = {});
+// the result is false. On a false result `why`, when given, says what failed.
+bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config = {},
+                     ProbeFailure* why = nullptr);
 
 // The login step; false unless the adapter answered 200.
 bool ApiLogin(const ProbeTarget& job, ApiSession* session, DeviceRecord* record);

@@ -189,21 +189,47 @@ bool ConvertPageToLatin1(std::string* text)
     return true;
 }
 
+namespace {
+
+void Report(const platform::HttpRequest& request, const platform::HttpResponse& response, TransferReport* report)
+{
+    if (report == nullptr)
+        return;
+    report->status = response.status;
+    report->failure = response.failure;
+    report->failureText = response.failureText;
+    report->requestedUrl = request.url;
+    report->url = response.url;
+}
+
+} // namespace
+
 bool FetchPage(const std::string& host, const std::string& path, std::string* page, jwin::StopToken stop)
+{
+    return FetchPage(host, path, page, FetchOptions{stop, platform::HttpPeer::Server}, nullptr);
+}
+
+bool FetchPage(const std::string& host, const std::string& path, std::string* page, const FetchOptions& options,
+               FetchReport* report)
 {
     if (page == nullptr)
         return false;
-    platform::HttpSession session(kUserAgent, stop);
+    platform::HttpSession session(kUserAgent, options.stop);
     platform::HttpRequest request;
     request.url = "http://" + host + "/" + path;
+    request.peer = options.peer;
     const platform::HttpResponse response = session.Perform(request);
+    Report(request, response, report);
     if (!response.Completed())
         return false;
     page->append(response.body);
 
     const std::string upper = ToUpper(*page);
-    if (upper.find("FILE NOT FOUND") != std::string::npos)
+    if (upper.find("FILE NOT FOUND") != std::string::npos) {
+        if (report != nullptr)
+            report->notFoundPage = true;
         return false;
+    }
     if (upper.find("CHARSET=UTF-8") != std::string::npos)
         ConvertPageToLatin1(page);
     return true;
@@ -225,11 +251,14 @@ bool SendApiRequest(ApiSession* session, const std::string& verb, const std::str
     request.body = body;
     request.headers = {"Content-Type: application/json"};
     request.http10 = true;
-    // Adapters carry self-signed certificates made for no particular name.
-    request.verifyTls = false;
+    // Adapters carry self-signed certificates made for no particular name, and old ones speak
+    // old TLS.
+    request.peer = platform::HttpPeer::Adapter;
     request.user = session->user_;
     request.password = session->password_;
     platform::HttpResponse response = session->http_.Perform(request);
+    session->last_ = {};
+    Report(request, response, &session->last_);
     if (!response.Completed() || response.status <= 0)
         return false;
     *status = response.status;

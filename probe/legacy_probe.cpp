@@ -2,9 +2,11 @@
 
 #include "probe/firmware_version.h"
 #include "probe/http_fetcher.h"
+#include "probe/transfer_failure.h"
 #include "support/trace/xdbg.h"
 
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -55,6 +57,18 @@ std::string ReadValue(const Variants& variants, const std::string& page)
     return value;
 }
 
+// "hardware, MAC address": the values an adapter's page always has that this page lacks.
+std::string MissingValues(const LegacyPageValues& values)
+{
+    std::string missing;
+    for (const auto& [value, name] : {std::pair{&values.hardware, "hardware"}, std::pair{&values.firmware, "firmware"},
+                                      std::pair{&values.mac, "MAC address"}}) {
+        if (value->empty())
+            missing += std::string(missing.empty() ? "" : ", ") + name;
+    }
+    return missing;
+}
+
 } // namespace
 
 LegacyPageValues ReadLegacyPage(const std::string& page)
@@ -68,17 +82,31 @@ LegacyPageValues ReadLegacyPage(const std::string& page)
     return values;
 }
 
-bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config)
+bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config, ProbeFailure* why)
 {
+    ProbeFailure ignored;
+    if (why == nullptr)
+        why = &ignored;
     if (record == nullptr)
         return false;
     std::string page;
-    if (!FetchPage(job.address, "net.shtml", &page, job.stop))
+    FetchReport report;
+    // The status page is an adapter's: a redirect to https gets the TLS of old devices.
+    if (!FetchPage(job.address, "net.shtml", &page, FetchOptions{job.stop, platform::HttpPeer::Adapter}, &report)) {
+        if (report.notFoundPage)
+            *why = {ProbeFailureKind::PageNotFound,
+                    "the page says \"file not found\" (HTTP " + std::to_string(report.status) + ")"};
+        else
+            *why = TransferFailure(report);
         return false;
+    }
 
     LegacyPageValues values = ReadLegacyPage(page);
     if (values.hardware.empty() || values.firmware.empty() || values.mac.empty()) {
         XDbgTrace("Invalid data on %s", job.address.c_str());
+        *why = {ProbeFailureKind::NotAnAdapter, "HTTP " + std::to_string(report.status) +
+                                                    " page without adapter data (" + MissingValues(values) +
+                                                    " missing)"};
         return false;
     }
 
@@ -89,8 +117,10 @@ bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const Prob
     if (!oem.empty())
         values.manufacturer += " (" + oem + ")";
 
-    if (job.stop.StopRequested())
+    if (job.stop.StopRequested()) {
+        *why = {ProbeFailureKind::Stopped, "the search was stopped"};
         return false;
+    }
 
     record->found = true;
     record->model = values.hardware;

@@ -8,8 +8,9 @@
 
 // Reads a legacy adapter's identity from its status page "net.shtml" and fills `record`.
 // True when the page came from such an adapter; false without touching the record when the page
-// is missing, is not an adapter's, or the job was asked to stop.
-bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config = {});
+// is missing, is not an adapter's, or the job was asked to stop; then `why`, when given, says which.
+bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config = {},
+                        ProbeFailure* why = nullptr);
 
 // The five values of the status page as the probe cuts them (exposed for tests and fuzzing).
 struct LegacyPageValues

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/probe_failure.h"
+
 #include <cstdint>
 #include <string>
 
@@ -23,6 +25,8 @@ struct DeviceRecord
     bool endOfSearch = false;
     bool found = false;
     bool jsonApi = false;
+    // Why nothing was found at the address; set only when `found` is false (and then not always).
+    ProbeFailure failure;
 
     bool operator==(const DeviceRecord&) const = default;
 };

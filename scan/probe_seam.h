@@ -18,11 +18,23 @@ enum class KnockVerdict : std::uint8_t {
     Proxied     // the HTTP layer reaches it through a proxy, so the knock says nothing: probed
 };
 
-// The verdict on one address and the ports on which a probe would not get a connection.
+// A port on which the knock got no connection, and why, in the words a probe that tried it would
+// have used ("connection refused", "no answer within 3 s").
+struct DeadPort
+{
+    std::uint16_t port = 0;
+    ProbeFailure why;
+
+    bool operator==(const DeadPort&) const = default;
+};
+
+// The verdict on one address, the ports on which a probe would not get a connection, and for an
+// address that gets no probe the reason its not-found record carries.
 struct KnockOutcome
 {
     KnockVerdict verdict = KnockVerdict::NotKnocked;
-    std::vector<std::uint16_t> deadPorts;
+    std::vector<DeadPort> deadPorts;
+    ProbeFailure failure;
 
     // Whether the address gets a probe job at all.
     [[nodiscard]] bool Probed() const { return verdict != KnockVerdict::Refused && verdict != KnockVerdict::Silent; }
@@ -38,15 +50,19 @@ struct ProbeTarget
     std::string password;
     bool useHttps = true;
     jwin::StopToken stop;
-    std::vector<std::uint16_t> deadPorts;
+    std::vector<DeadPort> deadPorts;
 
-    [[nodiscard]] bool PortMayAnswer(std::uint16_t port) const
+    // Why the knock found `port` dead; null when it may answer.
+    [[nodiscard]] const ProbeFailure* DeadPortReason(std::uint16_t port) const
     {
-        return std::find(deadPorts.begin(), deadPorts.end(), port) == deadPorts.end();
+        const auto dead =
+            std::find_if(deadPorts.begin(), deadPorts.end(), [port](const DeadPort& d) { return d.port == port; });
+        return dead == deadPorts.end() ? nullptr : &dead->why;
     }
 };
 
-// A probe fills the record and returns true when it recognised an adapter at the address.
+// A probe fills the record and returns true when it recognised an adapter at the address. A probe
+// that returns false may say why in the record's `failure`.
 using ProbeFunction = std::function<bool(const ProbeTarget& target, DeviceRecord& record)>;
 
 // Receives the outcome for addresses[index]; called at most once per address, from the thread

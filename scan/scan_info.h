@@ -27,6 +27,6 @@ public:
     std::string password;
     bool useHttps = true;
     // Ports the discovery knock found dead at this address, handed to the probes.
-    std::vector<std::uint16_t> deadPorts;
+    std::vector<DeadPort> deadPorts;
     JobProbes probes;
 };

@@ -180,7 +180,7 @@ std::int32_t CScanThread::Run()
     }
 
     std::vector<Handle> waitSet(width);
-    std::vector<std::size_t> ruledOut;
+    std::vector<std::pair<std::size_t, ProbeFailure>> ruledOut; // with the reason their records carry
     std::size_t settled = 0; // addresses started (or that could not start) and ruled out
 
     auto collect = [&] {
@@ -197,7 +197,7 @@ std::int32_t CScanThread::Run()
             if (outcome.Probed())
                 ready.insert(index);
             else
-                ruledOut.push_back(index);
+                ruledOut.emplace_back(index, std::move(outcome.failure));
         }
         // A knock that ended without judging an address leaves it to be probed as without one.
         if (finished) {
@@ -224,11 +224,12 @@ std::int32_t CScanThread::Run()
     };
     // The record a probe job would have delivered for an address without any answer.
     auto deliverRuledOut = [&] {
-        for (const std::size_t index : ruledOut) {
+        for (auto& [index, why] : ruledOut) {
             if (abortRequested.load() || !IsRunning())
                 return;
             DeviceRecord record;
             record.ip = plan[index].prefix + "." + std::to_string(plan[index].host);
+            record.failure = std::move(why);
             ++settled;
             resultCallback(record, callbackContext);
         }

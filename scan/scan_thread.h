@@ -67,7 +67,7 @@ private:
     int maxJobs_ = kMaxJobs;
     bool discovery_ = true;
     std::array<std::atomic<KnockVerdict>, kSlotCount> verdicts_{};
-    std::array<std::vector<std::uint16_t>, kSlotCount> deadPorts_; // controller thread only
+    std::array<std::vector<DeadPort>, kSlotCount> deadPorts_; // controller thread only
     // Held while a job is started and while a stop requests stop on every slot, so a job the
     // controller starts during a stop is either seen by the stop or not started at all.
     std::mutex startMutex_;

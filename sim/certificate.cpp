@@ -1,7 +1,10 @@
 #include "sim/certificate.h"
 
 #include <openssl/err.h>
+#include <openssl/rsa.h>
 #include <openssl/x509v3.h>
+
+#include <arpa/inet.h>
 
 namespace sim {
 
@@ -14,29 +17,55 @@ std::string OpenSslError(const char* what)
     return std::string(what) + ": " + text;
 }
 
+bool IsIpv4(const std::string& name)
+{
+    in_addr parsed{};
+    return inet_pton(AF_INET, name.c_str(), &parsed) == 1;
+}
+
 } // namespace
 
-Certificate MakeSelfSignedCertificate(std::string& error)
+std::unique_ptr<EVP_PKEY, EvpPkeyFree> MakeKey(KeyKind kind, std::string& error)
+{
+    std::unique_ptr<EVP_PKEY, EvpPkeyFree> key;
+    switch (kind) {
+    case KeyKind::Rsa2048:
+        key.reset(EVP_RSA_gen(2048));
+        break;
+    case KeyKind::Rsa1024:
+        key.reset(EVP_RSA_gen(1024));
+        break;
+    case KeyKind::P256:
+        key.reset(EVP_EC_gen("P-256"));
+        break;
+    }
+    if (!key)
+        error = OpenSslError("cannot make a key");
+    return key;
+}
+
+Certificate MakeCertificate(EVP_PKEY* key, const CertificateSpec& spec, std::string& error)
 {
     Certificate made;
-    std::unique_ptr<EVP_PKEY, EvpPkeyFree> key(EVP_EC_gen("P-256"));
     std::unique_ptr<X509, X509Free> cert(X509_new());
-    if (!key || !cert) {
-        error = OpenSslError("cannot make a key");
+    if (key == nullptr || !cert || EVP_PKEY_up_ref(key) != 1) {
+        error = OpenSslError("cannot make a certificate");
         return made;
     }
+    std::unique_ptr<EVP_PKEY, EvpPkeyFree> ownKey(key);
+    constexpr long kDay = 24L * 3600;
     X509_set_version(cert.get(), 2);
     ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), 1);
-    X509_gmtime_adj(X509_getm_notBefore(cert.get()), -24L * 3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert.get()), 10L * 365 * 24 * 3600);
-    X509_set_pubkey(cert.get(), key.get());
+    X509_gmtime_adj(X509_getm_notBefore(cert.get()), spec.validFromDays * kDay);
+    X509_gmtime_adj(X509_getm_notAfter(cert.get()), spec.validUntilDays * kDay);
+    X509_set_pubkey(cert.get(), key);
     X509_NAME* name = X509_get_subject_name(cert.get());
     X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Trawlix simulator"), -1,
                                -1, 0);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(kCertificateName), -1,
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(spec.name.c_str()), -1,
                                -1, 0);
     X509_set_issuer_name(cert.get(), name);
-    const std::string altName = std::string("DNS:") + kCertificateName;
+    const std::string altName = (IsIpv4(spec.name) ? "IP:" : "DNS:") + spec.name;
     X509V3_CTX context;
     X509V3_set_ctx_nodb(&context);
     X509V3_set_ctx(&context, cert.get(), cert.get(), nullptr, nullptr, 0);
@@ -47,13 +76,21 @@ Certificate MakeSelfSignedCertificate(std::string& error)
         return made;
     }
     X509_EXTENSION_free(extension);
-    if (X509_sign(cert.get(), key.get(), EVP_sha256()) == 0) {
+    if (X509_sign(cert.get(), key, spec.sha1 ? EVP_sha1() : EVP_sha256()) == 0) {
         error = OpenSslError("cannot sign the certificate");
         return made;
     }
     made.cert = std::move(cert);
-    made.key = std::move(key);
+    made.key = std::move(ownKey);
     return made;
+}
+
+Certificate MakeSelfSignedCertificate(std::string& error)
+{
+    auto key = MakeKey(KeyKind::P256, error);
+    if (!key)
+        return {};
+    return MakeCertificate(key.get(), CertificateSpec{}, error);
 }
 
 } // namespace sim

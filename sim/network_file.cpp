@@ -35,6 +35,21 @@ std::optional<DocumentShape> ParseShape(const std::string& word)
     return it != shapes.end() ? std::optional(it->second) : std::nullopt;
 }
 
+constexpr std::pair<TlsSetup, const char*> kTlsSetups[] = {
+    {TlsSetup::OtherName, "other-name"},
+    {TlsSetup::Modern, "modern"},
+    {TlsSetup::Tls10, "tls1.0"},
+    {TlsSetup::Tls11, "tls1.1"},
+    {TlsSetup::Tls12, "tls1.2"},
+    {TlsSetup::Tls13, "tls1.3"},
+    {TlsSetup::Dhe1024, "dhe1024"},
+    {TlsSetup::RsaKeyExchange, "rsa-kx"},
+    {TlsSetup::Ecdsa, "ecdsa"},
+    {TlsSetup::Expired, "expired"},
+    {TlsSetup::NotYetValid, "not-yet-valid"},
+    {TlsSetup::ClientCertificate, "client-cert"},
+};
+
 JsonMember ParseMember(const std::string& value)
 {
     static const std::map<std::string, JsonMember::Kind> markers = {
@@ -46,6 +61,40 @@ JsonMember ParseMember(const std::string& value)
     if (const auto it = markers.find(value); it != markers.end())
         return {it->second, ""};
     return {JsonMember::Kind::Text, value};
+}
+
+std::optional<long long> ParseNumber(const std::string& text, long long low, long long high);
+
+// "/path", "path", "http://HOST[:PORT]/PATH" or "https://...": where a moved page went, seen from
+// the adapter at `own`.
+std::optional<MovedPage> ParseMoved(const std::string& target, const std::string& own, std::string& why)
+{
+    MovedPage moved;
+    moved.location = target;
+    const bool http = target.rfind("http://", 0) == 0;
+    moved.https = target.rfind("https://", 0) == 0;
+    if (!http && !moved.https) {
+        moved.ownHost = true;
+        moved.path = target.empty() || target[0] != '/' ? "/" + target : target;
+    } else {
+        const std::string rest = target.substr(moved.https ? 8 : 7);
+        const auto slash = rest.find('/');
+        const std::string authority = rest.substr(0, slash);
+        moved.path = slash == std::string::npos ? "/" : rest.substr(slash);
+        const auto colon = authority.find(':');
+        moved.port = moved.https ? 443 : 80;
+        if (colon != std::string::npos) {
+            const auto port = ParseNumber(authority.substr(colon + 1), 1, 65535);
+            if (!port) {
+                why = "moved has a bad port";
+                return std::nullopt;
+            }
+            moved.port = static_cast<int>(*port);
+        }
+        moved.ownHost = authority.substr(0, colon) == own;
+    }
+    moved.path = moved.path.substr(0, moved.path.find('?'));
+    return moved;
 }
 
 bool IsIpv4(const std::string& address)
@@ -149,6 +198,24 @@ bool TakeLegacyField(LegacyAdapter& adapter, bool& statusGiven, const std::strin
             return false;
         }
         adapter.delayMs = static_cast<int>(*ms);
+    } else if (key == "moved") {
+        adapter.moved = ParseMoved(value, adapter.address, why);
+        if (!adapter.moved)
+            return false;
+    } else if (key == "redirect") {
+        const auto code = ParseNumber(value, 300, 399);
+        if (!code || (*code != 301 && *code != 302 && *code != 303 && *code != 307 && *code != 308)) {
+            why = "redirect must be 301, 302, 303, 307 or 308";
+            return false;
+        }
+        adapter.redirectStatus = static_cast<int>(*code);
+    } else if (key == "tls") {
+        const auto setup = ParseTlsSetup(value);
+        if (!setup) {
+            why = "unknown TLS set-up " + value;
+            return false;
+        }
+        adapter.tls = *setup;
     } else {
         why = "unknown field " + key;
         return false;
@@ -200,6 +267,22 @@ bool TakeLx400Field(Lx400Adapter& adapter, bool& nameAsArray, const std::string&
             return false;
         }
         adapter.delayMs = static_cast<int>(*ms);
+    } else if (key == "fail") {
+        const auto colon = value.find(':');
+        const std::string step = value.substr(0, colon);
+        const auto code = colon == std::string::npos ? std::nullopt : ParseNumber(value.substr(colon + 1), 100, 599);
+        if ((step != "login" && step != "info" && step != "config") || !code) {
+            why = "fail must be login:CODE, info:CODE or config:CODE";
+            return false;
+        }
+        adapter.fail[step] = static_cast<int>(*code);
+    } else if (key == "tls") {
+        const auto setup = ParseTlsSetup(value);
+        if (!setup) {
+            why = "unknown TLS set-up " + value;
+            return false;
+        }
+        adapter.tls = *setup;
     } else {
         why = (key == "login" || key == "loginbody") ? "bad value for " + key : "unknown field " + key;
         return false;
@@ -222,7 +305,7 @@ bool TakeHost(Network& network, const std::string& address, const std::string& k
               const std::function<bool(const std::string&, int)>& claim)
 {
     const std::string usage = "expected: host ADDRESS silent [PORT,...] | trickle [SECONDS] | huge [BYTES] | "
-                              "bad-utf8 | router | error404 | error500 | notfound | nested-json [http|https] "
+                              "hangup | bad-utf8 | router | error404 | error500 | notfound | nested-json [http|https] "
                               "[DEPTH] | malformed-json [http|https]";
     auto wrong = [&] {
         why = usage;
@@ -270,6 +353,16 @@ bool TakeHost(Network& network, const std::string& address, const std::string& k
         for (const int port : host.ports)
             if (!claim(address, port))
                 return false;
+        network.rawHosts.push_back(host);
+        return true;
+    }
+    if (kind == "hangup") {
+        RawHost host;
+        host.address = address;
+        host.mode = RawHost::Mode::Hangup;
+        host.ports = {80};
+        if (!claim(address, 80))
+            return false;
         network.rawHosts.push_back(host);
         return true;
     }
@@ -343,6 +436,24 @@ bool TakeHost(Network& network, const std::string& address, const std::string& k
 
 } // namespace
 
+std::optional<TlsSetup> ParseTlsSetup(const std::string& name)
+{
+    for (const auto& [setup, text] : kTlsSetups) {
+        if (name == text)
+            return setup;
+    }
+    return std::nullopt;
+}
+
+const char* TlsSetupName(TlsSetup setup)
+{
+    for (const auto& [known, text] : kTlsSetups) {
+        if (known == setup)
+            return text;
+    }
+    return "";
+}
+
 std::optional<Network> ParseNetwork(const std::string& text, std::string& error)
 {
     Network network;
@@ -395,6 +506,11 @@ std::optional<Network> ParseNetwork(const std::string& text, std::string& error)
                 return fail(why);
             if (!claim(adapter.address, 80))
                 return fail(why);
+            // A page moved to another port of the adapter is served there.
+            if (adapter.moved && adapter.moved->ownHost && (adapter.moved->https || adapter.moved->port != 80)) {
+                if (!claim(adapter.address, adapter.moved->port))
+                    return fail(why);
+            }
             network.adapters.push_back(adapter);
             ++network.legacyLines;
         } else if (kind == "lx400") {
@@ -428,7 +544,13 @@ std::optional<Network> ParseNetwork(const std::string& text, std::string& error)
             ++network.hostLines;
         } else if (kind == "vendor") {
             std::string where;
-            words >> where;
+            std::string option;
+            words >> where >> option;
+            if (!option.empty()) {
+                if (option.rfind("moved=", 0) != 0 || option.size() == 6)
+                    return fail("expected: vendor ADDRESS[:PORT] [moved=TARGET]");
+                network.vendorMoved = option.substr(6);
+            }
             const auto colon = where.find(':');
             network.vendorAddress = where.substr(0, colon);
             network.vendorPort = 80;

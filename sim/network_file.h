@@ -19,6 +19,13 @@
 //       omit=NAME,...    leaves out the rows of these values (hardware ... location)
 //       extra=HTML       raw HTML written behind the table (a second table in another form)
 //       delay=MS         waits that long before answering
+//       moved=TARGET     "/net.shtml" answers a redirect to TARGET (written as it stands into the
+//                        Location header): a path, or http://HOST[:PORT]/PATH or https://...
+//                        When TARGET is on the adapter's own address (a path is), the status page
+//                        is served there, over TLS on 443 (or the given port) for https; a TARGET
+//                        equal to "/net.shtml" redirects for ever. Another host gets nothing.
+//       redirect=CODE    status of that redirect: 301 (default), 302, 303, 307 or 308
+//       tls=SETUP        the TLS set-up of a page served over https (see below)
 //   lx400 ADDRESS https|http [FIELDS]              https: TLS on 443, http: plain on 80
 //       name, version, manufacturer, location   members of /api/system/info
 //                        (defaults LX400, V1.20.0, empty, empty)
@@ -37,6 +44,20 @@
 //       config=SHAPE     the same shapes but array-member
 //       depth=N          nesting depth of the nested shape, in '[' characters (default 100000)
 //       delay=MS         waits that long before answering
+//       fail=STEP:CODE   the step (login, info or config) answers CODE with a short JSON error
+//       tls=SETUP        the TLS set-up of the https adapter, one of
+//           other-name     (default) a P-256 key, certificate self-signed for "adapter.invalid",
+//                          the TLS library's defaults (TLS 1.2 and 1.3)
+//           modern         RSA-2048 and SHA-256, self-signed for the adapter's own address,
+//                          TLS 1.2 and 1.3
+//           tls1.0         TLS 1.0 only, an RSA-1024 certificate signed with SHA-1
+//           tls1.1, tls1.2, tls1.3   that version only (certificate as modern)
+//           dhe1024        TLS 1.2, only DHE key exchange, with a 1024-bit group
+//           rsa-kx         TLS 1.2, only RSA key exchange
+//           ecdsa          a P-256 key, certificate for the adapter's own address
+//           expired        as modern, the certificate expired a year ago
+//           not-yet-valid  as modern, the certificate is valid from next year on
+//           client-cert    TLS 1.2, asks for a client certificate and ends a handshake without one
 //   host ADDRESS KIND [ARGS]                       a misbehaving host; KIND is one of
 //       silent [PORT,...]        accepts TCP connections (default ports 80 and 443), never reads
 //                                and never writes
@@ -45,6 +66,7 @@
 //                                for as long as the client stays
 //       huge [BYTES]             a page of BYTES (default 64 MiB) on every path of port 80,
 //                                streamed in blocks, never held whole
+//       hangup                   port 80: reads the request and closes the connection without a word
 //       bad-utf8                 a legacy status page that declares charset=utf-8 and holds bytes
 //                                that are not UTF-8
 //       router                   a router's start page on every path, no labels
@@ -54,10 +76,12 @@
 //                                answers both documents with DEPTH '[' (default 100000)
 //       malformed-json [http|https]        an LX400 (default http) that accepts any login and
 //                                answers login and documents with JSON that does not parse
-//   vendor ADDRESS[:PORT]                          the vendor's update CGI, default port 80:
+//   vendor ADDRESS[:PORT] [moved=TARGET]          the vendor's update CGI, default port 80:
 //       GET /cgi-bin/kvt_update.cgi?ver=COMPACT&oem=OEM&dev=DEV. The values are URL-decoded, so a
 //       model name with a blank arrives as "dev=LX400+Pro" or "dev=LX400%20Pro"; a raw blank in the
 //       request target splits the request line, and the server answers 400 Bad Request.
+//       moved=TARGET: the CGI answers 302 to TARGET with the request's query; a TARGET that is a
+//       path is served as the CGI as well.
 //       GET /__sim/stats answers the counters (see trawlix-sim --help).
 //   latest DEV OEM VERSION                         DEV may contain blanks: it is everything between
 //       "latest" and the last two words. OEM "-" stands for an empty OEM number, "*" for any.
@@ -76,6 +100,35 @@ enum class LabelForm { Plain, PlainWidth, Script, ScriptWidth };
 
 enum class PageKind { Status, Router, NotFound, Error };
 
+// The TLS set-ups an https host can present (see the list above).
+enum class TlsSetup {
+    OtherName,
+    Modern,
+    Tls10,
+    Tls11,
+    Tls12,
+    Tls13,
+    Dhe1024,
+    RsaKeyExchange,
+    Ecdsa,
+    Expired,
+    NotYetValid,
+    ClientCertificate
+};
+[[nodiscard]] std::optional<TlsSetup> ParseTlsSetup(const std::string& name);
+[[nodiscard]] const char* TlsSetupName(TlsSetup setup);
+
+// Where a moved status page went: the Location text as written and, when it stays on the
+// adapter's own address, the place the page is served at.
+struct MovedPage
+{
+    std::string location;
+    bool ownHost = false;
+    bool https = false;
+    int port = 80;
+    std::string path;
+};
+
 struct LegacyAdapter
 {
     std::string address;
@@ -91,6 +144,9 @@ struct LegacyAdapter
     std::vector<std::string> omit;
     std::string extra;
     int delayMs = 0;
+    std::optional<MovedPage> moved;
+    int redirectStatus = 301;
+    TlsSetup tls = TlsSetup::OtherName;
 };
 
 // One member of an LX400 document: a string, another JSON value, or left out.
@@ -123,6 +179,9 @@ struct Lx400Adapter
     DocumentShape config = DocumentShape::Object;
     int depth = 100000;
     int delayMs = 0;
+    // "login", "info" or "config" -> the status that step answers instead.
+    std::map<std::string, int> fail;
+    TlsSetup tls = TlsSetup::OtherName;
 
     [[nodiscard]] int Port() const { return https ? 443 : 80; }
 };
@@ -136,7 +195,7 @@ struct BigPageHost
 // Hosts served without an HTTP library: they must hold connections without holding a thread each.
 struct RawHost
 {
-    enum class Mode { Silent, Trickle };
+    enum class Mode { Silent, Trickle, Hangup };
     Mode mode = Mode::Silent;
     std::string address;
     std::vector<int> ports;
@@ -156,6 +215,8 @@ struct Network
     std::size_t hostLines = 0;
     std::string vendorAddress;
     int vendorPort = 80;
+    // Where the vendor's CGI sends its callers (empty: it answers itself).
+    std::string vendorMoved;
     // "dev/oem" -> the newest version the vendor offers; oem "*" matches any.
     std::map<std::string, std::string> latest;
 };

@@ -113,6 +113,9 @@ bool RawListener::Read(Connection& connection)
             const auto second = connection.request.find_first_of(" ?\r", first + 1);
             if (first != std::string::npos && second != std::string::npos)
                 stats_.Requested(counters_, connection.request.substr(first + 1, second - first - 1));
+            // A host that hangs up says nothing at all once it has the request.
+            if (host_.mode == RawHost::Mode::Hangup)
+                return false;
             connection.request.clear();
             connection.request.shrink_to_fit();
             connection.pending = kTrickleHead;
@@ -142,6 +145,7 @@ void RawListener::Close(std::size_t index)
 void RawListener::Run()
 {
     const bool trickle = host_.mode == RawHost::Mode::Trickle;
+    const bool reads = host_.mode != RawHost::Mode::Silent;
     const auto interval = std::chrono::milliseconds(host_.intervalMs);
     for (;;) {
         std::vector<pollfd> fds;
@@ -153,8 +157,9 @@ void RawListener::Run()
         for (auto& connection : connections_) {
             // A silent host never reads: it only learns that the peer has gone.
             short events = POLLRDHUP;
-            if (trickle) {
+            if (reads)
                 events |= POLLIN;
+            if (trickle) {
                 if (!connection.pending.empty())
                     events |= POLLOUT;
                 if (connection.requestDone) {
@@ -176,9 +181,9 @@ void RawListener::Run()
             const short revents = fds[first + i].revents;
             Connection& connection = connections_[i];
             bool keep = (revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
-            if (keep && !trickle && (revents & POLLRDHUP) != 0)
+            if (keep && !reads && (revents & POLLRDHUP) != 0)
                 keep = false;
-            if (keep && trickle && (revents & (POLLIN | POLLRDHUP)) != 0)
+            if (keep && reads && (revents & (POLLIN | POLLRDHUP)) != 0)
                 keep = Read(connection);
             if (keep && trickle && connection.requestDone && connection.pending.empty() &&
                 std::chrono::steady_clock::now() >= connection.nextByte) {

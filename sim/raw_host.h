@@ -1,8 +1,8 @@
 #pragma once
 
-// Hosts that misbehave below HTTP: one that accepts connections and never says a word, and one
-// that answers a byte at a time for ever. One thread per host serves all its connections through
-// poll(), so a client that opens many of them costs file descriptors (capped) but no threads.
+// Hosts that misbehave below HTTP: one that accepts connections and never says a word, one that
+// answers a byte at a time for ever, and one that hangs up on every request. One thread per host serves all its
+// connections through poll(), so a client that opens many of them costs file descriptors (capped) but no threads.
 #include "sim/network_file.h"
 #include "sim/stats.h"
 

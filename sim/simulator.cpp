@@ -53,6 +53,32 @@ void Json(httplib::Response& res, int status, const std::string& body)
     res.set_content(body, "application/json");
 }
 
+void Redirect(httplib::Response& res, int status, const std::string& location)
+{
+    res.status = status;
+    res.set_header("Location", location);
+    res.set_content("<html><body>Moved to <a href=\"" + location + "\">here</a>.</body></html>\n", "text/html");
+}
+
+// A path as a route pattern that matches only itself.
+std::string Literal(const std::string& path)
+{
+    std::string pattern;
+    for (const char c : path) {
+        if (std::strchr(".^$|()[]{}*+?\\", c) != nullptr)
+            pattern += '\\';
+        pattern += c;
+    }
+    return pattern;
+}
+
+// The query of a request target, with its '?', or nothing.
+std::string QueryOf(const std::string& target)
+{
+    const auto mark = target.find('?');
+    return mark == std::string::npos ? std::string() : target.substr(mark);
+}
+
 } // namespace
 
 struct Simulator::Served
@@ -100,17 +126,19 @@ bool Simulator::OpenLog(const std::string& path, std::string& error)
     return log_ != nullptr;
 }
 
-std::unique_ptr<httplib::Server> Simulator::MakeServer(const std::string& address, bool https, int threads,
+std::unique_ptr<httplib::Server> Simulator::MakeServer(const std::string& address, const TlsSetup* tls, int threads,
                                                        std::string& error)
 {
     std::unique_ptr<httplib::Server> server;
-    if (https) {
-        if (!certificate_.cert) {
-            certificate_ = MakeSelfSignedCertificate(error);
-            if (!certificate_.cert)
-                return nullptr;
+    if (tls != nullptr) {
+        const TlsSetup setup = *tls;
+        std::string why;
+        server = std::make_unique<httplib::SSLServer>(
+            [this, setup, &address, &why](SSL_CTX& context) { return tls_.Configure(context, setup, address, why); });
+        if (!why.empty()) {
+            error = why;
+            return nullptr;
         }
-        server = std::make_unique<httplib::SSLServer>(certificate_.cert.get(), certificate_.key.get());
     } else {
         server = std::make_unique<httplib::Server>();
     }
@@ -176,11 +204,11 @@ bool Simulator::Listen(std::unique_ptr<httplib::Server> server, const std::strin
     return true;
 }
 
-void Simulator::AddLegacy(httplib::Server& server, const LegacyAdapter& adapter)
+void Simulator::AddLegacy(httplib::Server& server, const LegacyAdapter& adapter, const std::string& path)
 {
     const Answer answer = LegacyAnswer(adapter);
     // A router answers every path with its start page; an adapter only knows its status page.
-    const std::string pattern = adapter.page == PageKind::Router ? ".*" : "/net.shtml";
+    const std::string pattern = adapter.page == PageKind::Router ? ".*" : Literal(path);
     server.Get(pattern, [this, answer, delay = adapter.delayMs](const httplib::Request&, httplib::Response& res) {
         if (delay > 0 && !stop_.Sleep(delay)) {
             res.status = 503;
@@ -198,9 +226,20 @@ void Simulator::AddLx400(httplib::Server& server, const Lx400Adapter& adapter)
     const auto config = std::make_shared<const std::string>(NetworkConfigDocument(adapter));
     auto delayed = [this, delay = adapter.delayMs] { return delay > 0 && !stop_.Sleep(delay); };
 
-    server.Post("/api/login", [adapter, sessions, delayed](const httplib::Request& req, httplib::Response& res) {
+    // A step told to fail answers its status before anything else happens.
+    auto failing = [adapter](const char* step, httplib::Response& res) {
+        const auto it = adapter.fail.find(step);
+        if (it == adapter.fail.end())
+            return false;
+        Json(res, it->second, "{\"error\":\"failed\"}");
+        return true;
+    };
+    server.Post("/api/login", [adapter, sessions, delayed, failing](const httplib::Request& req,
+                                                                    httplib::Response& res) {
         if (delayed())
             return Json(res, 503, "{}");
+        if (failing("login", res))
+            return;
         const int status = LoginStatus(adapter, req.body);
         if (status != 200)
             return Json(res, status, status == 400 ? "{\"error\":\"bad request\"}" : "{\"error\":\"unauthorized\"}");
@@ -209,10 +248,12 @@ void Simulator::AddLx400(httplib::Server& server, const Lx400Adapter& adapter)
         Json(res, 200, LoginSuccessBody(adapter));
     });
 
-    auto document = [adapter, sessions, delayed](std::shared_ptr<const std::string> body) {
-        return [adapter, sessions, delayed, body](const httplib::Request& req, httplib::Response& res) {
+    auto document = [adapter, sessions, delayed, failing](const char* step, std::shared_ptr<const std::string> body) {
+        return [adapter, sessions, delayed, failing, step, body](const httplib::Request& req, httplib::Response& res) {
             if (delayed())
                 return Json(res, 503, "{}");
+            if (failing(step, res))
+                return;
             const bool basic =
                 adapter.anyLogin ? req.has_header("Authorization")
                                  : BasicMatches(req.get_header_value("Authorization"), adapter.user, adapter.password);
@@ -223,8 +264,8 @@ void Simulator::AddLx400(httplib::Server& server, const Lx400Adapter& adapter)
             Json(res, 200, *body);
         };
     };
-    server.Get("/api/system/info", document(info));
-    server.Get("/api/system/network/config", document(config));
+    server.Get("/api/system/info", document("info", info));
+    server.Get("/api/system/network/config", document("config", config));
 }
 
 void Simulator::AddBigPage(httplib::Server& server, const BigPageHost& host)
@@ -244,29 +285,64 @@ void Simulator::AddBigPage(httplib::Server& server, const BigPageHost& host)
 
 void Simulator::AddVendor(httplib::Server& server)
 {
-    server.Get("/cgi-bin/kvt_update.cgi", [this](const httplib::Request& req, httplib::Response& res) {
+    auto cgi = [this](const httplib::Request& req, httplib::Response& res) {
         const Answer answer =
             VendorAnswer(network_, req.get_param_value("ver"), req.get_param_value("oem"), req.get_param_value("dev"));
         res.status = answer.status;
         res.set_content(answer.body, "text/html");
-    });
+    };
+    const std::string moved = network_.vendorMoved;
+    if (moved.empty()) {
+        server.Get("/cgi-bin/kvt_update.cgi", cgi);
+    } else {
+        server.Get("/cgi-bin/kvt_update.cgi", [moved](const httplib::Request& req, httplib::Response& res) {
+            Redirect(res, 302, moved + QueryOf(req.target));
+        });
+        if (moved[0] == '/')
+            server.Get(Literal(moved), cgi);
+    }
     server.Get("/__sim/stats", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content(stats_.Json(), "application/json");
     });
 }
 
+bool Simulator::BindLegacy(const LegacyAdapter& adapter, std::string& error)
+{
+    auto server = MakeServer(adapter.address, nullptr, kAdapterThreads, error);
+    if (!server)
+        return false;
+    if (!adapter.moved) {
+        AddLegacy(*server, adapter, "/net.shtml");
+        return Listen(std::move(server), adapter.address, 80, "legacy", error);
+    }
+    // A moved page: the old place redirects, the new one on the own address serves the page.
+    const MovedPage moved = *adapter.moved;
+    server->Get("/net\\.shtml",
+                [moved, status = adapter.redirectStatus](const httplib::Request&, httplib::Response& res) {
+                    Redirect(res, status, moved.location);
+                });
+    const bool samePort = !moved.https && moved.port == 80;
+    if (moved.ownHost && samePort)
+        AddLegacy(*server, adapter, moved.path);
+    if (!Listen(std::move(server), adapter.address, 80, "legacy", error))
+        return false;
+    if (!moved.ownHost || samePort)
+        return true;
+    auto target = MakeServer(adapter.address, moved.https ? &adapter.tls : nullptr, kAdapterThreads, error);
+    if (!target)
+        return false;
+    AddLegacy(*target, adapter, moved.path);
+    return Listen(std::move(target), adapter.address, moved.port, moved.https ? "legacy-https" : "legacy", error);
+}
+
 bool Simulator::Bind(std::string& error)
 {
     for (const auto& adapter : network_.adapters) {
-        auto server = MakeServer(adapter.address, false, kAdapterThreads, error);
-        if (!server)
-            return false;
-        AddLegacy(*server, adapter);
-        if (!Listen(std::move(server), adapter.address, 80, "legacy", error))
+        if (!BindLegacy(adapter, error))
             return false;
     }
     for (const auto& adapter : network_.lx400) {
-        auto server = MakeServer(adapter.address, adapter.https, kAdapterThreads, error);
+        auto server = MakeServer(adapter.address, adapter.https ? &adapter.tls : nullptr, kAdapterThreads, error);
         if (!server)
             return false;
         AddLx400(*server, adapter);
@@ -275,7 +351,7 @@ bool Simulator::Bind(std::string& error)
             return false;
     }
     for (const auto& host : network_.bigPages) {
-        auto server = MakeServer(host.address, false, kAdapterThreads, error);
+        auto server = MakeServer(host.address, nullptr, kAdapterThreads, error);
         if (!server)
             return false;
         AddBigPage(*server, host);
@@ -288,11 +364,13 @@ bool Simulator::Bind(std::string& error)
             return false;
         for (const int port : host.ports)
             listeners_.push_back(host.address + ":" + std::to_string(port) +
-                                 (host.mode == RawHost::Mode::Silent ? " silent" : " trickle"));
+                                 (host.mode == RawHost::Mode::Silent    ? " silent"
+                                  : host.mode == RawHost::Mode::Trickle ? " trickle"
+                                                                        : " hangup"));
         raw_.push_back(std::move(listener));
     }
     if (!network_.vendorAddress.empty()) {
-        auto server = MakeServer(network_.vendorAddress, false, kVendorThreads, error);
+        auto server = MakeServer(network_.vendorAddress, nullptr, kVendorThreads, error);
         if (!server)
             return false;
         AddVendor(*server);

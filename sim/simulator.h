@@ -6,6 +6,7 @@
 #include "sim/network_file.h"
 #include "sim/raw_host.h"
 #include "sim/stats.h"
+#include "sim/tls_setup.h"
 
 #include <condition_variable>
 #include <cstdio>
@@ -61,9 +62,12 @@ private:
     struct Served;
     bool Listen(std::unique_ptr<httplib::Server> server, const std::string& address, int port, const char* kind,
                 std::string& error);
-    std::unique_ptr<httplib::Server> MakeServer(const std::string& address, bool https, int threads,
+    // A plain server, or an https one with the given TLS set-up.
+    std::unique_ptr<httplib::Server> MakeServer(const std::string& address, const TlsSetup* tls, int threads,
                                                 std::string& error);
-    void AddLegacy(httplib::Server& server, const LegacyAdapter& adapter);
+    // The adapter's answer at `path` (a router's on every path).
+    void AddLegacy(httplib::Server& server, const LegacyAdapter& adapter, const std::string& path);
+    bool BindLegacy(const LegacyAdapter& adapter, std::string& error);
     void AddLx400(httplib::Server& server, const Lx400Adapter& adapter);
     void AddBigPage(httplib::Server& server, const BigPageHost& host);
     void AddVendor(httplib::Server& server);
@@ -71,7 +75,7 @@ private:
     Network network_;
     Stats stats_;
     StopSignal stop_;
-    Certificate certificate_;
+    TlsSetups tls_;
     std::vector<std::unique_ptr<Served>> served_;
     std::vector<std::unique_ptr<RawListener>> raw_;
     std::vector<std::string> listeners_;

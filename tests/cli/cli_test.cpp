@@ -99,6 +99,35 @@ TEST(ScanOptionsTest, WrongUsageGivesOneLineReason)
     EXPECT_TRUE(Parse({"--help"}).options->showHelp);
 }
 
+TEST(FormatTest, ExplanationNamesTheAnsweringAddressesAndCountsTheSilentOnes)
+{
+    auto missing = [](std::string ip, ProbeFailureKind kind, std::string detail) {
+        DeviceRecord r;
+        r.ip = std::move(ip);
+        r.failure = {kind, std::move(detail)};
+        return r;
+    };
+    const std::vector<DeviceRecord> records = {
+        missing("10.0.0.10", ProbeFailureKind::RedirectRefused, "redirect to http://x/\x1B[2J refused"),
+        missing("10.0.0.9", ProbeFailureKind::Silent, "no answer on ports 80 and 443"),
+        missing("10.0.0.2", ProbeFailureKind::Refused, "connection refused on ports 80 and 443"),
+        missing("10.0.0.3", ProbeFailureKind::None, ""),
+        missing("10.0.0.4", ProbeFailureKind::Silent, "no answer on ports 80 and 443"),
+    };
+    EXPECT_EQ(FormatExplanation(records, ScanOptions::Format::Table),
+              "10.0.0.2: connection refused on ports 80 and 443\n"
+              "10.0.0.3: no reason known\n"
+              "10.0.0.10: redirect to http://x/ [2J refused\n"
+              "2 addresses did not answer at all\n");
+    const std::string json = FormatExplanation({records[0], records[1]}, ScanOptions::Format::Json);
+    EXPECT_EQ(json,
+              "[\n  {\"ip\": \"10.0.0.9\", \"reason\": \"silent\", \"detail\": \"no answer on ports 80 and 443\"},\n"
+              "  {\"ip\": \"10.0.0.10\", \"reason\": \"redirect-refused\", "
+              "\"detail\": \"redirect to http://x/\\u001b[2J refused\"}\n]\n");
+    EXPECT_TRUE(ParseScanOptions({"--explain", "10.0.0.*"}, nullptr, &NoFile).options->explain);
+    EXPECT_FALSE(ParseScanOptions({"--explain=yes", "10.0.0.*"}, nullptr, &NoFile).options);
+}
+
 TEST(FlashToolOptionTest, FolderIsOptionalAndNoSubnetIsTaken)
 {
     auto parse = [](std::vector<std::string> args) { return ParseScanOptions(args, nullptr, nullptr); };

@@ -91,10 +91,10 @@ protected:
         app.firstHost = 1;
     }
 
-    std::unique_ptr<CTrawlixDlg> Open()
+    std::unique_ptr<CTrawlixDlg> Open(const std::string& updateServer = "10.99.0.1")
     {
         ProbeConfig probes;
-        probes.updateServer = "10.99.0.1";
+        probes.updateServer = updateServer;
         auto noRoute = [](const std::vector<std::string>&) { return 0; };
         auto noBrowser = [](const QUrl&) { return true; };
         auto window = std::make_unique<CTrawlixDlg>(app, MakeJobProbes(probes), noRoute, noBrowser);
@@ -195,6 +195,42 @@ TEST_F(WindowOnSimulatedNetwork, StopWithTenHangingHostsReturnsToIdleAtOnce)
     ASSERT_TRUE(WaitUntil([&] { return window->List()->topLevelItemCount() == 2; }));
     Click(*window, CTrawlixDlg::kIdStartStop);
     EXPECT_FALSE(window->IsSearching());
+}
+
+TEST_F(WindowOnSimulatedNetwork, ListsAdaptersOfEveryTlsSetUpAndBehindRedirects)
+{
+    std::vector<std::unique_ptr<ChildProcess>> sims;
+    for (const char* name : {"tls.net", "redirects.net"}) {
+        const std::string file = std::string(TRAWLIX_SIM_NETWORKS) + "/" + name;
+        std::string failed;
+        ASSERT_TRUE(testsupport::AddNetworkAddresses(testsupport::TempFolder::ReadFile(file), &failed)) << failed;
+        sims.push_back(std::make_unique<ChildProcess>(TRAWLIX_SIM_PATH, std::vector<std::string>{file}));
+        ASSERT_TRUE(sims.back()->WaitForOutput("ready", 30s)) << sims.back()->Errors();
+    }
+    app.scanDefaultAddress = false;
+
+    app.subnet = "192.168.80.*";
+    app.lastHost = 11;
+    auto window = Open("10.99.0.2");
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
+    QStringList expected;
+    for (int host = 1; host <= 11; ++host)
+        expected << QStringLiteral("192.168.80.%1").arg(host);
+    expected.sort();
+    EXPECT_EQ(Column(*window, 5), expected);
+    EXPECT_EQ(Cell(*window, QStringLiteral("192.168.80.2"), 6), QStringLiteral("TLS 1.0, RSA-1024, SHA-1"));
+    EXPECT_EQ(Cell(*window, QStringLiteral("192.168.80.6"), 2), QStringLiteral("Available (1.80)"));
+
+    app.subnet = "192.168.81.*";
+    app.lastHost = 20;
+    window = Open("10.99.0.3");
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
+    EXPECT_EQ(Column(*window, 5), (QStringList{QStringLiteral("192.168.81.1"), QStringLiteral("192.168.81.10"),
+                                               QStringLiteral("192.168.81.2"), QStringLiteral("192.168.81.3")}));
+    EXPECT_EQ(Cell(*window, QStringLiteral("192.168.81.3"), 6), QStringLiteral("HTTPS only"));
+    EXPECT_EQ(Cell(*window, QStringLiteral("192.168.81.1"), 2), QStringLiteral("Available (4.30)"));
 }
 
 } // namespace

@@ -318,7 +318,10 @@ TEST_F(SimulatedNetwork, ProbesSkipTheRequestsOfADeadPortOnly)
         [](const auto&) { return testsupport::LoopbackHttpServer::Respond(404, "nothing here"); }, "10.55.0.50", 80);
     const JobProbes probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
     // Legacy page and LX400 login over HTTP share port 80; with HTTPS the login goes to 443.
-    const std::pair<std::vector<std::uint16_t>, bool> cases[] = {{{443}, false}, {{80}, false}, {{443}, true}};
+    // A skipped probe gives the knock's reason in the record.
+    const ProbeFailure refused{ProbeFailureKind::Refused, "connection refused"};
+    const std::pair<std::vector<DeadPort>, bool> cases[] = {
+        {{{443, refused}}, false}, {{{80, refused}}, false}, {{{443, refused}}, true}};
     const std::size_t expected[] = {2, 0, 1};
     std::size_t seen = 0;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -326,6 +329,9 @@ TEST_F(SimulatedNetwork, ProbesSkipTheRequestsOfADeadPortOnly)
         DeviceRecord record;
         EXPECT_FALSE(probes.legacy(target, record) || probes.api(target, record));
         EXPECT_EQ(server.Requests().size() - seen, expected[i]) << i;
+        if (expected[i] != 2) {
+            EXPECT_EQ(record.failure, refused) << i;
+        }
         seen = server.Requests().size();
     }
 }

@@ -147,7 +147,9 @@ TEST(HttpSession, SilentAndTricklingHostsRunIntoTheLimits)
     platform::HttpSession session("Trawlix", {}, limits);
     platform::HttpRequest request;
     request.url = "http://" + silent.Authority() + "/";
-    EXPECT_EQ(session.Perform(request).outcome, platform::HttpOutcome::TimedOut);
+    const platform::HttpResponse quiet = session.Perform(request);
+    EXPECT_EQ(quiet.outcome, platform::HttpOutcome::TimedOut);
+    EXPECT_EQ(quiet.failure, platform::HttpFailure::Stalled);
     request.url = "http://" + trickle.Authority() + "/";
     const platform::HttpResponse response = session.Perform(request);
     EXPECT_EQ(response.outcome, platform::HttpOutcome::TimedOut);

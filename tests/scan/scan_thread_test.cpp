@@ -96,7 +96,8 @@ struct ProbeLab
             std::unique_lock lock(mutex);
             ++calls[target.address];
             startIndex[target.address] = target.user;
-            deadPortsSeen[target.address] = target.deadPorts;
+            for (const DeadPort& dead : target.deadPorts)
+                deadPortsSeen[target.address].push_back(dead.port);
             ++running;
             maxRunning = std::max(maxRunning, running);
             changed.notify_all();
@@ -354,16 +355,16 @@ TEST(DiscoveryPass, OnlyAddressesThatAnsweredAreProbedAndTheOthersStillDeliverTh
     const auto host = [](const std::string& address) { return std::stoi(address.substr(address.rfind('.') + 1)); };
     lab.judge = [&](const std::string& address) -> KnockOutcome {
         if (address == "10.10.10.10")
-            return {KnockVerdict::Answered, {}};
+            return {KnockVerdict::Answered, {}, {}};
         switch (host(address) % 4) {
         case 0:
-            return {KnockVerdict::Refused, {80}};
+            return {KnockVerdict::Refused, {{80, {}}}, {ProbeFailureKind::Refused, "refused " + address}};
         case 1:
-            return {KnockVerdict::Silent, {80}};
+            return {KnockVerdict::Silent, {{80, {}}}, {ProbeFailureKind::Silent, "silent " + address}};
         case 2:
-            return {KnockVerdict::Answered, {443}};
+            return {KnockVerdict::Answered, {{443, {}}}, {}};
         default:
-            return {KnockVerdict::Proxied, {}};
+            return {KnockVerdict::Proxied, {}, {}};
         }
     };
     CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
@@ -390,6 +391,8 @@ TEST(DiscoveryPass, OnlyAddressesThatAnsweredAreProbedAndTheOthersStillDeliverTh
         if (!probed) {
             EXPECT_FALSE(record.found) << record.ip;
             EXPECT_TRUE(record.model.empty()) << record.ip;
+            // The knock's reason travels with the record.
+            EXPECT_EQ(record.failure.detail, (host(record.ip) % 4 == 0 ? "refused " : "silent ") + record.ip);
         }
     }
     EXPECT_EQ(lab.calls.size(), 31u);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using Kind = sim::JsonMember::Kind;
@@ -222,6 +224,31 @@ TEST(NetworkFileTest, OneAddressMayServeSeveralPorts)
     EXPECT_TRUE(network) << error;
 }
 
+TEST(NetworkFileTest, MovedPagesAndTheirPorts)
+{
+    // The shipped networks use every TLS set-up and the common forms of moved pages; these are
+    // the rest: a relative target with a query, another port, another status.
+    std::string error;
+    const auto network = sim::ParseNetwork("legacy 10.2.0.2 plain moved=status.shtml?x=1|redirect=307\n"
+                                           "legacy 10.2.0.4 plain moved=http://10.2.0.4:8080\n"
+                                           "vendor 10.2.0.4:8080\n",
+                                           error);
+    EXPECT_FALSE(network);
+    EXPECT_NE(error.find("10.2.0.4:8080 is already used on line 2"), std::string::npos) << error;
+    const auto moved = sim::ParseNetwork("legacy 10.2.0.2 plain moved=status.shtml?x=1|redirect=307\n"
+                                         "legacy 10.2.0.4 plain moved=http://10.2.0.4:8080|tls=client-cert\n",
+                                         error);
+    ASSERT_TRUE(moved) << error;
+    const sim::MovedPage& relative = *moved->adapters[0].moved;
+    EXPECT_EQ(std::tuple(relative.location, relative.ownHost, relative.port, relative.path),
+              std::tuple(std::string("status.shtml?x=1"), true, 80, std::string("/status.shtml")));
+    EXPECT_EQ(moved->adapters[0].redirectStatus, 307);
+    const sim::MovedPage& port = *moved->adapters[1].moved;
+    EXPECT_EQ(std::tuple(port.ownHost, port.https, port.port, port.path),
+              std::tuple(true, false, 8080, std::string("/")));
+    EXPECT_EQ(moved->adapters[1].tls, sim::TlsSetup::ClientCertificate);
+}
+
 TEST(NetworkFileTest, NamesTheLineOfAnError)
 {
     const char* wrong[] = {"legacy 10.0.0.5 fancy hardware=x",
@@ -258,7 +285,14 @@ TEST(NetworkFileTest, NamesTheLineOfAnError)
                            "host 10.0.0.5 bad-utf8 more",
                            "host 10.0.0.5 router 80",
                            "host 10.0.0.500 router",
-                           "host 10.0.0.5 friendly"};
+                           "host 10.0.0.5 friendly",
+                           "host 10.0.0.5 hangup 80",
+                           "lx400 10.0.0.5 https tls=ssl3",
+                           "lx400 10.0.0.5 https fail=logout:500",
+                           "lx400 10.0.0.5 https fail=login",
+                           "legacy 10.0.0.5 plain redirect=304",
+                           "legacy 10.0.0.5 plain moved=http://10.0.0.5:http/x",
+                           "vendor 10.0.0.1 elsewhere"};
     for (const char* line : wrong) {
         std::string error;
         EXPECT_FALSE(sim::ParseNetwork(std::string("# first\n") + line + "\n", error)) << line;
@@ -283,7 +317,7 @@ TEST(NetworkFileTest, RefusesTwoEntriesOnOneAddressAndPort)
 
 TEST(NetworkFileTest, ShippedNetworksParse)
 {
-    for (const char* name : {"sample.net", "hostile.net"}) {
+    for (const char* name : {"sample.net", "hostile.net", "tls.net", "redirects.net", "reasons.net"}) {
         std::string error;
         const auto network = sim::ReadNetworkFile(std::string(TRAWLIX_SIM_NETWORKS) + "/" + name, error);
         EXPECT_TRUE(network) << name << ": " << error;

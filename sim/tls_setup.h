@@ -1,0 +1,28 @@
+#pragma once
+
+// The server side of the simulator's TLS set-ups: which protocol versions, key exchanges and
+// certificate an https host presents.
+#include "sim/certificate.h"
+#include "sim/network_file.h"
+
+#include <openssl/ssl.h>
+
+#include <map>
+#include <string>
+
+namespace sim {
+
+class TlsSetups final
+{
+public:
+    // Sets up a fresh server context for `setup` on the host at `address`; false with a reason.
+    // Keys are made once per kind and shared by every host.
+    bool Configure(SSL_CTX& context, TlsSetup setup, const std::string& address, std::string& error);
+
+private:
+    EVP_PKEY* Key(KeyKind kind, std::string& error);
+
+    std::map<KeyKind, std::unique_ptr<EVP_PKEY, EvpPkeyFree>> keys_;
+};
+
+} // namespace sim
