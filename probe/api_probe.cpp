@@ -2,6 +2,7 @@
 
 #include "probe/firmware_version.h"
 #include "resources/string_table.h"
+#include "support/text/ipv4.h"
 
 #include <json/json.h>
 
@@ -173,7 +174,8 @@ bool ApiGet(ApiSession* session, const ProbeTarget& job, const std::string& obje
 
 bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config)
 {
-    if (record == nullptr)
+    // The job checks its address too; a probe never hands a host name to the resolver.
+    if (record == nullptr || !IsDottedQuadAuthority(job.address))
         return false;
     ApiSession session(job.address, job.useHttps, job.user, job.password, job.stop);
     if (!ApiLogin(job, &session, record))

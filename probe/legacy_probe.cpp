@@ -2,6 +2,7 @@
 
 #include "probe/firmware_version.h"
 #include "probe/http_fetcher.h"
+#include "support/text/ipv4.h"
 #include "support/trace/xdbg.h"
 
 #include <array>
@@ -70,7 +71,8 @@ LegacyPageValues ReadLegacyPage(const std::string& page)
 
 bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config)
 {
-    if (record == nullptr)
+    // The job checks its address too; a probe never hands a host name to the resolver.
+    if (record == nullptr || !IsDottedQuadAuthority(job.address))
         return false;
     std::string page;
     if (!FetchPage(job.address, "net.shtml", &page, job.stop))
