@@ -242,9 +242,12 @@ InventoryDiff CompareInventory(const std::vector<DeviceRecord>& before, const st
             }
         }
     };
-    // The MAC address follows an adapter to a new IP address. Only an adapter without one is
-    // recognised by its IP address; two different MACs on one address are two adapters.
-    pair([&](std::size_t b, std::size_t n) { return !nowMacs[n].empty() && nowMacs[n] == beforeMacs[b]; });
+    // The MAC address follows an adapter to a new IP address (the same address first, should two
+    // adapters share a MAC). Only an adapter without one is recognised by its IP address; two
+    // different MACs on one address are two adapters.
+    auto sameMac = [&](std::size_t b, std::size_t n) { return !nowMacs[n].empty() && nowMacs[n] == beforeMacs[b]; };
+    pair([&](std::size_t b, std::size_t n) { return sameMac(b, n) && now[n].ip == before[b].ip; });
+    pair(sameMac);
     pair([&](std::size_t b, std::size_t n) {
         return (nowMacs[n].empty() || beforeMacs[b].empty()) && now[n].ip == before[b].ip;
     });

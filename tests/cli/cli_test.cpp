@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdio>
-#include <unistd.h>
-
 namespace {
 
 std::optional<std::string> NoFile(const std::string&)
@@ -103,76 +99,34 @@ TEST(ScanOptionsTest, WrongUsageGivesOneLineReason)
     EXPECT_TRUE(Parse({"--help"}).options->showHelp);
 }
 
-TEST(ScanNetworkTest, OnlyThreeDecimalOctetsAndAStarOrHostMakeANetwork)
+TEST(ScanNetworkTest, ThreeDecimalOctetsAndAStarOrAHostNumber)
 {
-    const struct
-    {
-        const char* text;
-        const char* prefix; // null: refused
-    } cases[] = {
-        {"192.168.1.*", "192.168.1"},
-        {"192.168.1.77", "192.168.1"},
-        {"0.0.0.*", "0.0.0"},
-        {"255.255.255.255", "255.255.255"},
-        {"", nullptr},
-        {"abc", nullptr},
-        {"300.1.1.*", nullptr},
-        {"1.2.3.4.5", nullptr},
-        {"192.168.1", nullptr},
-        {"192.168.*", nullptr},
-        {"192.168.1.", nullptr},
-        {"192.168.1.256", nullptr},
-        {"192.168.01.*", nullptr},
-        {"0x0a.1.1.*", nullptr},
-        {" 10.1.1.*", nullptr},
-        {"10.1.1.*.*", nullptr},
-        {"10.1.1.**", nullptr},
-        {".*", nullptr},
-        {"adapter.example.*", nullptr},
-    };
-    for (const auto& c : cases) {
-        const auto network = ParseScanNetwork(c.text);
-        if (c.prefix == nullptr) {
-            EXPECT_FALSE(network) << '"' << c.text << '"';
-            EXPECT_FALSE(Parse({c.text}).options) << '"' << c.text << '"';
-            continue;
-        }
-        ASSERT_TRUE(network) << c.text;
-        EXPECT_EQ(network->prefixLength, 24);
-        EXPECT_EQ(network->Prefix(), c.prefix);
-        EXPECT_EQ(Parse({c.text}).options->prefix, c.prefix);
+    for (const char* text : {"192.168.1.*", "192.168.1.77", "192.168.1.0"}) {
+        ASSERT_TRUE(ParseScanNetwork(text)) << text;
+        EXPECT_EQ(ParseScanNetwork(text)->Prefix(), "192.168.1");
+        EXPECT_EQ(ParseScanNetwork(text)->prefixLength, 24);
+    }
+    // Each would have been searched as host names or short address forms.
+    for (const char* text : {"", "abc", "300.1.1.*", "1.2.3.4.5", "192.168.1", "192.168.*", "192.168.01.*",
+                             "0x0a.1.1.*", "10.1.1.*.*", "10.1.1.**", ".*", "adapter.example.*"}) {
+        EXPECT_FALSE(ParseScanNetwork(text)) << '"' << text << '"';
+        const auto r = Parse({text});
+        EXPECT_FALSE(r.options) << '"' << text << '"';
+        EXPECT_EQ(r.error.find('\n'), std::string::npos);
     }
 }
 
-TEST(ScanOptionsTest, DoubleDashEndsTheOptionsAndEmptyPlansSayNothingToSearch)
+TEST(ScanOptionsTest, DoubleDashCompareAndEmptyPlans)
 {
     EXPECT_EQ(Parse({"--no-progress", "--", "10.1.2.*"}).options->prefix, "10.1.2");
-    const auto dashed = Parse({"--", "--help"});
-    EXPECT_FALSE(dashed.options);
-    EXPECT_NE(dashed.error.find("not a subnet"), std::string::npos) << dashed.error;
-    EXPECT_FALSE(Parse({"--", "1.2.3.*", "4.5.6.*"}).options);
-
+    EXPECT_NE(Parse({"--", "--help"}).error.find("not a subnet"), std::string::npos);
     for (const auto& args : std::vector<std::vector<std::string>>{{"--no-range", "--no-default-address"},
-                                                                  {"--no-range", "--no-default-address", "1.2.3.*"}}) {
-        const auto r = Parse(args);
-        ASSERT_FALSE(r.options);
-        EXPECT_NE(r.error.find("nothing to search"), std::string::npos) << r.error;
-    }
-}
+                                                                  {"--no-range", "--no-default-address", "1.2.3.*"}})
+        EXPECT_NE(Parse(args).error.find("nothing to search"), std::string::npos);
 
-TEST(ScanOptionsTest, CompareTakesAFileAndATableOrJson)
-{
-    const auto r = Parse({"--compare", "last.json", "--format", "json", "10.1.2.*"});
-    ASSERT_TRUE(r.options) << r.error;
-    EXPECT_EQ(r.options->compareFile, "last.json");
-    EXPECT_EQ(Parse({"--compare=last.json", "10.1.2.*"}).options->compareFile, "last.json");
+    EXPECT_EQ(Parse({"--compare=last.json", "--format", "json", "10.1.2.*"}).options->compareFile, "last.json");
     EXPECT_FALSE(Parse({"--compare", "last.json", "--format", "csv", "10.1.2.*"}).options);
-    EXPECT_FALSE(Parse({"--compare=", "10.1.2.*"}).options);
-    EXPECT_FALSE(Parse({"--compare"}).options);
-}
-
-TEST(ScanOptionsTest, HelpNamesTheDefaultUpdateServer)
-{
+    EXPECT_FALSE(Parse({"--compare", "", "10.1.2.*"}).options);
     EXPECT_NE(UsageText().find("default www.orvanta.de"), std::string::npos);
 }
 
@@ -182,44 +136,7 @@ TEST(OutputTest, EmptyTableSaysNoDeviceFoundInTheLanguage)
     EXPECT_EQ(FormatDeviceList({}, ScanOptions::Format::Table), "Kein Ger\xC3\xA4t gefunden\n");
     trawlix::SetLanguage(trawlix::Language::English);
     EXPECT_EQ(FormatDeviceList({}, ScanOptions::Format::Table), "No device found\n");
-    EXPECT_EQ(FormatDeviceList({}, ScanOptions::Format::Csv),
-              "model,firmware,updateText,manufacturer,mac,ip,location\n");
     EXPECT_EQ(FormatDeviceList({}, ScanOptions::Format::Json), "[]\n");
-}
-
-// Output to a full disk is reported in one line; a reader that went away ends it quietly.
-TEST(OutputTest, WriteErrorsEndWithStatusOne)
-{
-    std::FILE* err = std::tmpfile();
-    ASSERT_NE(err, nullptr);
-    auto errors = [&] {
-        std::rewind(err);
-        std::string text(4096, '\0');
-        text.resize(std::fread(text.data(), 1, text.size(), err));
-        return text;
-    };
-
-    std::FILE* full = std::fopen("/dev/full", "w");
-    ASSERT_NE(full, nullptr);
-    EXPECT_EQ(WriteOutput("No device found\n", full, err), 1);
-    std::fclose(full);
-    const std::string message = errors();
-    EXPECT_EQ(message, "trawlix-scan: cannot write the output: No space left on device\n");
-
-    std::signal(SIGPIPE, SIG_IGN); // as trawlix-scan does
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    ::close(fds[0]);
-    std::FILE* pipe = ::fdopen(fds[1], "w");
-    ASSERT_NE(pipe, nullptr);
-    EXPECT_EQ(WriteOutput(std::string(200000, 'x'), pipe, err), 1);
-    std::fclose(pipe);
-    EXPECT_EQ(errors(), message); // nothing added
-
-    std::FILE* file = std::tmpfile();
-    EXPECT_EQ(WriteOutput("ok\n", file, err), 0);
-    std::fclose(file);
-    std::fclose(err);
 }
 
 TEST(FlashToolOptionTest, FolderIsOptionalAndNoSubnetIsTaken)

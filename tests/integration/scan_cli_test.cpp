@@ -15,7 +15,6 @@
 #include "testsupport/temp_folder.h"
 
 #include <gtest/gtest.h>
-#include <json/json.h>
 
 #include <condition_variable>
 #include <csignal>
@@ -48,34 +47,26 @@ vendor 10.99.0.1
 latest LX300 16 4.30
 )";
 
+testsupport::TempFolder* g_folder = nullptr;
+std::string g_requestLog;
+
+// Lines of the simulator's request log ("ADDRESS METHOD TARGET STATUS").
+std::vector<std::string> Requests()
+{
+    std::vector<std::string> lines;
+    std::istringstream in(testsupport::TempFolder::ReadFile(g_requestLog));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
 class ScanProgram : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
+    void SetUp() override
     {
-        folder_ = new testsupport::TempFolder;
-        std::string failed;
-        ASSERT_TRUE(testsupport::AddNetworkAddresses(kNetwork, &failed)) << failed;
-        logPath_ = (folder_->Path() / "requests.log").string();
-        sim_ =
-            new ChildProcess(TRAWLIX_SIM_PATH, {folder_->WriteFile("test.net", kNetwork).string(), "--log", logPath_});
-        ASSERT_TRUE(sim_->WaitForOutput("ready", 30s)) << sim_->Errors();
-    }
-
-    static void TearDownTestSuite()
-    {
-        delete sim_;
-        delete folder_;
-    }
-
-    // Lines of the simulator's request log ("ADDRESS METHOD TARGET STATUS").
-    static std::vector<std::string> Requests()
-    {
-        std::vector<std::string> lines;
-        std::istringstream in(testsupport::TempFolder::ReadFile(logPath_));
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
+        dnsBefore_ = g_dns->Queries();
+        requestsBefore_ = Requests();
     }
 
     // Neither a name lookup nor a request since the test began.
@@ -85,23 +76,11 @@ protected:
         EXPECT_EQ(Requests(), requestsBefore_) << what;
     }
 
-    void SetUp() override
-    {
-        dnsBefore_ = g_dns->Queries();
-        requestsBefore_ = Requests();
-    }
-
-    static testsupport::TempFolder* folder_;
-    static ChildProcess* sim_;
-    static std::string logPath_;
     std::vector<std::string> dnsBefore_;
     std::vector<std::string> requestsBefore_;
 };
 
-testsupport::TempFolder* ScanProgram::folder_ = nullptr;
-ChildProcess* ScanProgram::sim_ = nullptr;
-std::string ScanProgram::logPath_;
-
+// The window's side of a core search: counts what arrives until the end record.
 class Collector final : public IScanWindow
 {
 public:
@@ -114,17 +93,17 @@ public:
         auto* self = static_cast<Collector*>(static_cast<IScanWindow*>(context));
         jwin::CJSmartLock hold(&scan::ScanLock());
         std::lock_guard lock(self->mutex);
-        if (record.endOfSearch)
-            self->ended = true;
-        else
-            self->records.push_back(record);
+        self->ended = self->ended || record.endOfSearch;
+        self->delivered += record.endOfSearch ? 0 : 1;
+        self->found += record.found ? 1 : 0;
         self->changed.notify_all();
         return 1;
     }
 
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<DeviceRecord> records;
+    int delivered = 0;
+    int found = 0;
     bool ended = false;
 };
 
@@ -159,8 +138,8 @@ TEST_F(ScanProgram, HandEditedSubnetsAreNeitherLookedUpNorContacted)
                                    "10.55.0.07.*",      "010.055.0.*", "300.55.0.*",
                                    "1.2.3.4.*",         "10.55.0 .*",  ""};
     for (const char* subnet : subnets) {
-        const auto ini = folder_->WriteFile("trawlix.ini", std::string("[settings]\nselsubnet=") + subnet +
-                                                               "\nscansubnet=1\nscan10=0\nsubnetrange=7;8\n");
+        const auto ini = g_folder->WriteFile("trawlix.ini", std::string("[settings]\nselsubnet=") + subnet +
+                                                                "\nscansubnet=1\nscan10=0\nsubnetrange=7;8\n");
         AppSettings app;
         app.Load(ini.string());
         ASSERT_EQ(app.subnet, subnet);
@@ -177,9 +156,8 @@ TEST_F(ScanProgram, HandEditedSubnetsAreNeitherLookedUpNorContacted)
             scan.Stop(jwin::kNoTimeLimit, false);
         }
         // Both jobs still delivered their empty record, so the progress count stays right.
-        ASSERT_EQ(window.records.size(), 2u) << subnet;
-        for (const DeviceRecord& record : window.records)
-            EXPECT_FALSE(record.found) << subnet << " " << record.ip;
+        EXPECT_EQ(window.delivered, 2) << subnet;
+        EXPECT_EQ(window.found, 0) << subnet;
     }
     ExpectNoTraffic("hand-edited subnets");
 
@@ -218,71 +196,35 @@ TEST_F(ScanProgram, WrongSubnetArgumentsExitTwoBeforeAnyTraffic)
     ExpectNoTraffic("wrong arguments");
 }
 
-Json::Value ParseJson(const std::string& text)
-{
-    Json::Value root;
-    std::string errors;
-    const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
-    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &root, &errors)) << text;
-    return root;
-}
-
-std::string WriteJson(const Json::Value& value)
-{
-    return Json::writeString(Json::StreamWriterBuilder(), value);
-}
-
 // A monitoring job: the first search is the inventory, later ones compare with it.
 TEST_F(ScanProgram, CompareExitsThreeOnChangeAndZeroWithout)
 {
-    const std::vector<std::string> search = {"--lang",          "en",        "--http",       "--no-default-address",
-                                             "--first",         "7",         "--last",       "8",
-                                             "--update-server", "10.99.0.1", "--no-progress"};
-    auto with = [&](std::vector<std::string> extra) {
-        extra.insert(extra.begin(), search.begin(), search.end());
-        extra.push_back("10.55.0.*");
-        return extra;
+    auto search = [](std::vector<std::string> extra) {
+        std::vector<std::string> args = {"--lang",          "en",        "--http",   "--no-default-address",
+                                         "--first",         "7",         "--last",   "8",
+                                         "--update-server", "10.99.0.1", "--format", "json"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back("10.55.0.*");
+        return std::unique_ptr<ChildProcess>(RunScan(args));
     };
-    const std::unique_ptr<ChildProcess> first(RunScan(with({"--format", "json"})));
+    const auto first = search({});
     ASSERT_EQ(first->ExitCode(), 0) << first->Errors();
-    const Json::Value inventory = ParseJson(first->Output());
-    ASSERT_EQ(inventory.size(), 2u);
     EXPECT_EQ(g_dns->Queries(), dnsBefore_); // a whole search without a single lookup
-    EXPECT_NE(Requests(), requestsBefore_);
+    const auto same = g_folder->WriteFile("same.json", first->Output());
+    EXPECT_EQ(search({"--compare", same.string()})->ExitCode(), 0);
 
-    const auto same = folder_->WriteFile("same.json", first->Output());
-    const std::unique_ptr<ChildProcess> unchanged(RunScan(with({"--compare", same.string()})));
-    EXPECT_EQ(unchanged->ExitCode(), 0) << unchanged->Errors();
-    EXPECT_NE(unchanged->Output().find("Compared with " + same.string() + ": no change\n"), std::string::npos)
-        << unchanged->Output();
-
-    // The inventory as it was a month ago: older firmware, the LX400 on another address, and an
-    // adapter that has gone since.
-    Json::Value earlier = inventory;
-    earlier[0]["firmware"] = "4.10";
-    earlier[1]["ip"] = "10.55.0.80";
-    Json::Value gone = earlier[0];
-    gone["mac"] = "00:00:00:00:00:99";
-    gone["ip"] = "10.55.0.9";
-    earlier.append(gone);
-    const auto old = folder_->WriteFile("old.json", WriteJson(earlier));
-    const std::unique_ptr<ChildProcess> changed(RunScan(with({"--format", "json", "--compare", old.string()})));
+    // A month ago the legacy adapter ran older firmware.
+    std::string earlier = first->Output();
+    earlier.replace(earlier.find("\"4.26\""), 6, "\"4.10\"");
+    const auto changed = search({"--compare", g_folder->WriteFile("old.json", earlier).string()});
     EXPECT_EQ(changed->ExitCode(), 3) << changed->Errors();
-    const Json::Value diff = ParseJson(changed->Output());
-    EXPECT_EQ(diff["devices"].size(), 2u);
-    EXPECT_EQ(diff["new"].size(), 0u);
-    ASSERT_EQ(diff["gone"].size(), 1u);
-    EXPECT_EQ(diff["gone"][0]["mac"].asString(), "00:00:00:00:00:99");
-    ASSERT_EQ(diff["changed"].size(), 2u);
-    EXPECT_EQ(WriteJson(diff["changed"][0]["fields"]), WriteJson(ParseJson("{\"firmware\": [\"4.10\", \"4.26\"]}")));
-    EXPECT_EQ(diff["changed"][1]["ip"].asString(), "10.55.0.8");
-    EXPECT_EQ(WriteJson(diff["changed"][1]["fields"]),
-              WriteJson(ParseJson("{\"ip\": [\"10.55.0.80\", \"10.55.0.8\"]}")));
+    EXPECT_NE(changed->Output().find("\"ip\": \"10.55.0.7\", \"fields\": {\"firmware\": [\"4.10\", \"4.26\"]}"),
+              std::string::npos)
+        << changed->Output();
 
     // A file that is no such result: one line, status 2, and no search.
-    const auto csv = folder_->WriteFile("list.csv", "model,firmware,updateText,manufacturer,mac,ip,location\n");
     const auto requests = Requests();
-    const std::unique_ptr<ChildProcess> wrong(RunScan(with({"--compare", csv.string()})));
+    const auto wrong = search({"--compare", g_folder->WriteFile("list.csv", "model,firmware\n").string()});
     EXPECT_EQ(wrong->ExitCode(), 2);
     EXPECT_EQ(LineCount(wrong->Errors()), 1u) << wrong->Errors();
     EXPECT_EQ(Requests(), requests);
@@ -381,5 +323,18 @@ int main(int argc, char** argv)
         return 1;
     }
     g_dns = &dns;
+    testsupport::TempFolder folder;
+    g_folder = &folder;
+    g_requestLog = (folder.Path() / "requests.log").string();
+    std::string failed;
+    if (!testsupport::AddNetworkAddresses(kNetwork, &failed)) {
+        std::fprintf(stderr, "cannot add %s\n", failed.c_str());
+        return 1;
+    }
+    ChildProcess sim(TRAWLIX_SIM_PATH, {folder.WriteFile("test.net", kNetwork).string(), "--log", g_requestLog});
+    if (!sim.WaitForOutput("ready", 30s)) {
+        std::fprintf(stderr, "%s\n", sim.Errors().c_str());
+        return 1;
+    }
     return RUN_ALL_TESTS();
 }
