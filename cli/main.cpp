@@ -1,4 +1,5 @@
 // trawlix-scan: searches a network for adapters from a terminal and prints what it found.
+#include "cli/compare.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "firmware/flash_tool.h"
@@ -24,11 +25,12 @@
 
 namespace {
 
-std::atomic<bool> g_interrupted{false};
+// The signal that interrupted the search (SIGINT or SIGTERM); 0 while none came.
+std::atomic<int> g_interrupted{0};
 
-extern "C" void OnInterrupt(int)
+extern "C" void OnInterrupt(int signal)
 {
-    g_interrupted.store(true);
+    g_interrupted.store(signal);
 }
 
 // The terminal's stand-in for the main window: the login, the collected records, the progress.
@@ -57,7 +59,7 @@ public:
     {
         std::unique_lock lock(mutex_);
         while (!ended_) {
-            if (g_interrupted.load())
+            if (g_interrupted.load() != 0)
                 return false;
             // Signals cannot notify a condition variable; a short tick notices them.
             changed_.wait_for(lock, std::chrono::milliseconds(20));
@@ -125,14 +127,6 @@ private:
     bool ended_ = false;
 };
 
-std::vector<std::string> ColumnHeaders()
-{
-    std::vector<std::string> headers;
-    for (int id = 113; id <= 119; ++id)
-        headers.push_back(trawlix::LoadString(id));
-    return headers;
-}
-
 // Checks a tool folder before a site visit: which flashing tool it holds and what firmware.
 int ReportFlashTool(const ScanOptions& options)
 {
@@ -152,14 +146,15 @@ int ReportFlashTool(const ScanOptions& options)
         for (const AdapterTypeEntry& type : ListAdapterTypes(DirectoryOf(state.flashToolPath)))
             report.adapterTypes.push_back({type.deviceId, type.section, type.localVersion});
     }
-    std::fputs(FormatFlashToolReport(report, options.format).c_str(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return WriteOutput(FormatFlashToolReport(report, options.format), stdout, stderr);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // A reader that went away shows as a failed write (EPIPE), which ends the program quietly.
+    signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
     const ParseResult parsed = ParseScanOptions(args, std::getenv("TRAWLIX_PASSWORD"), &ReadFirstLine);
     if (!parsed.options) {
@@ -167,14 +162,10 @@ int main(int argc, char** argv)
         return 2;
     }
     const ScanOptions& options = *parsed.options;
-    if (options.showHelp) {
-        std::fputs(UsageText().c_str(), stdout);
-        return 0;
-    }
-    if (options.showVersion) {
-        std::puts("trawlix-scan " TRAWLIX_VERSION);
-        return 0;
-    }
+    if (options.showHelp)
+        return WriteOutput(UsageText(), stdout, stderr);
+    if (options.showVersion)
+        return WriteOutput("trawlix-scan " TRAWLIX_VERSION "\n", stdout, stderr);
 
     if (options.flashTool)
         return ReportFlashTool(options);
@@ -191,13 +182,23 @@ int main(int argc, char** argv)
         break;
     }
 
+    // The earlier result is read before anything is searched: a wrong file costs no search.
+    std::optional<std::vector<DeviceRecord>> earlier;
+    if (!options.compareFile.empty()) {
+        InventoryReadResult read = ReadInventoryFile(options.compareFile);
+        if (!read.devices) {
+            std::fprintf(stderr, "trawlix-scan: %s\n", TerminalText(read.error).c_str());
+            return 2;
+        }
+        earlier = std::move(read.devices);
+    }
+
     platform::HttpGlobalInit();
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
 
     const int rangeCount = options.scanRange ? options.lastHost - options.firstHost + 1 : 0;
     const int total = (rangeCount > 0 ? rangeCount : 0) + (options.scanDefaultAddress ? 1 : 0);
@@ -227,10 +228,28 @@ int main(int argc, char** argv)
         controller.Stop(jwin::kNoTimeLimit, false);
     }
     window.ClearProgress();
-    std::fputs(FormatRecords(window.Found(), options.format, ColumnHeaders()).c_str(), stdout);
-    if (std::fflush(stdout) != 0)
-        return 1;
-    if (options.explain)
-        std::fputs(FormatExplanation(window.Missing(), options.format).c_str(), stderr);
-    return completed ? 0 : 130;
+    const std::vector<DeviceRecord> found = window.Found();
+    // The reasons follow the list on standard error, also after an interrupted search.
+    auto explain = [&] {
+        if (options.explain)
+            std::fputs(FormatExplanation(window.Missing(), options.format).c_str(), stderr);
+    };
+    if (!completed) {
+        // What was found so far is printed; an unfinished search is not compared, as every
+        // adapter not reached yet would count as gone.
+        if (earlier)
+            std::fputs("trawlix-scan: search interrupted, nothing compared\n", stderr);
+        const int status = WriteOutput(FormatDeviceList(found, options.format), stdout, stderr);
+        explain();
+        return status != 0 ? status : 128 + g_interrupted.load();
+    }
+    if (!earlier) {
+        const int status = WriteOutput(FormatDeviceList(found, options.format), stdout, stderr);
+        explain();
+        return status;
+    }
+    const InventoryDiff diff = CompareInventory(*earlier, found);
+    const int status = WriteOutput(FormatComparison(found, diff, options.format, options.compareFile), stdout, stderr);
+    explain();
+    return status != 0 ? status : diff.Empty() ? 0 : 3;
 }

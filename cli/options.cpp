@@ -1,5 +1,9 @@
 #include "cli/options.h"
 
+#include "cli/scan_network.h"
+#include "firmware/update_check.h"
+#include "scan/record_format.h"
+
 #include <charconv>
 #include <fstream>
 
@@ -44,9 +48,21 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
     if (envPassword != nullptr)
         options.password = envPassword;
     std::optional<std::string> subnet;
+    bool optionsEnded = false;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        // After "--" every argument is a subnet, also one that starts with '-'.
+        if (optionsEnded || arg == "--") {
+            if (!optionsEnded) {
+                optionsEnded = true;
+                continue;
+            }
+            if (subnet)
+                return Fail("only one subnet may be given");
+            subnet = arg;
+            continue;
+        }
         // Options with a value take it from the next argument or after '='.
         std::string name = arg;
         std::optional<std::string> inlineValue;
@@ -130,6 +146,9 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
                 options.flashToolDir = *inlineValue;
             else if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-')
                 options.flashToolDir = args[++i];
+        } else if (name == "--compare") {
+            if (!value(options.compareFile) || options.compareFile.empty())
+                return Fail("--compare needs the FILE of an earlier --format json result");
         } else if (name == "--no-progress" && flag()) {
             options.progress = false;
         } else if (name == "--no-discovery" && flag()) {
@@ -150,30 +169,35 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
     if (options.flashTool) {
         if (subnet)
             return Fail("--flash-tool reports a tool folder and takes no subnet");
+        if (!options.compareFile.empty())
+            return Fail("--flash-tool reports a tool folder and takes no --compare");
         return ParseResult{options, {}};
     }
+    if (!options.compareFile.empty() && options.format == ScanOptions::Format::Csv)
+        return Fail("--compare prints a table or JSON, not CSV");
+    if (!options.scanRange && !options.scanDefaultAddress)
+        return Fail("nothing to search: --no-range and --no-default-address leave no address");
     if (options.scanRange) {
         if (!subnet)
             return Fail("a subnet is needed, e.g. 192.168.1.*");
-        // Only the part before the last dot counts; a text without a dot is the prefix itself.
-        const auto dot = subnet->rfind('.');
-        options.prefix = (dot == std::string::npos || dot == 0) ? *subnet : subnet->substr(0, dot);
-        if (options.prefix.size() + 4 > 127)
-            return Fail("the subnet is too long");
+        const auto network = ParseScanNetwork(*subnet);
+        if (!network)
+            return Fail("not a subnet: \"" + TerminalText(*subnet) +
+                        "\" (three numbers 0 to 255 and .* or .N, e.g. 192.168.1.*)");
+        options.prefix = network->Prefix();
         if (options.firstHost > options.lastHost)
             return Fail("--first must not be greater than --last");
     } else if (subnet) {
         return Fail("--no-range searches only 10.10.10.10 and takes no subnet");
     }
-    if (!options.scanRange && !options.scanDefaultAddress)
-        return Fail("--no-range with --no-default-address leaves nothing to search");
     return ParseResult{options, {}};
 }
 
 std::string UsageText()
 {
-    return "Usage: trawlix-scan [OPTIONS] SUBNET        e.g. 192.168.1.*\n"
-           "Searches SUBNET (only the part before the last dot counts) and 10.10.10.10 for adapters.\n"
+    const std::string server = kDefaultUpdateServer;
+    return "Usage: trawlix-scan [OPTIONS] [--] SUBNET   e.g. 192.168.1.*\n"
+           "Searches SUBNET (a.b.c.* or a.b.c.N: the network a.b.c) and 10.10.10.10 for adapters.\n"
            "  --first N, --last N          host range, default 1 and 254\n"
            "  --no-range                   search only 10.10.10.10\n"
            "  --no-default-address         do not search 10.10.10.10\n"
@@ -181,7 +205,9 @@ std::string UsageText()
            "  --password-file FILE         LX400 password from the first line of FILE\n"
            "                               (TRAWLIX_PASSWORD in the environment works as well)\n"
            "  --http                       LX400 over HTTP on port 80 instead of HTTPS on 443\n"
-           "  --update-server HOST[:PORT]  the vendor's web server\n"
+           "  --update-server HOST[:PORT]  the vendor's web server, default " +
+           server +
+           "\n"
            "  --jobs N                     probe jobs at once, 1 to 255, default 10\n"
            "  --format table|csv|json      default table\n"
            "  --lang en|de                 language of texts such as the Update column\n"
@@ -191,9 +217,14 @@ std::string UsageText()
            "  --explain                    after the list, on standard error: why each searched address that\n"
            "                               answered is not listed, and how many did not answer at all (with\n"
            "                               --format json: an array of {ip, reason, detail})\n"
+           "  --compare FILE               after the search, what changed since FILE (an earlier --format\n"
+           "                               json result): adapters new, gone, and changed (matched by MAC\n"
+           "                               address, else by IP address)\n"
            "  --flash-tool [DIR]           instead of searching: the flashing tool found in DIR (default the\n"
            "                               program's folder), its OEM number and its firmware per adapter type\n"
            "  --version, --help\n"
-           "Exit status: 0 after a completed search, 2 for wrong usage, 1 for other failures,\n"
-           "130 when interrupted (what was found so far is printed).\n";
+           "  --                           ends the options\n"
+           "Exit status: 0 after a completed search, 3 when --compare found a change, 2 for wrong usage,\n"
+           "1 for other failures, 130 (Ctrl-C) or 143 (SIGTERM) when interrupted (what was found so far\n"
+           "is printed).\n";
 }

@@ -12,7 +12,7 @@ struct ScanOptions
     using Format = RecordFormat;
     enum class Language { FromLocale, English, German };
 
-    std::string prefix; // the subnet up to, not including, its last dot
+    std::string prefix; // the subnet's three octets "a.b.c"
     int firstHost = 1;
     int lastHost = 254;
     bool scanRange = true;
@@ -33,6 +33,8 @@ struct ScanOptions
     // instead of searching.
     bool flashTool = false;
     std::string flashToolDir;
+    // --compare FILE: an earlier --format json result to compare the search with.
+    std::string compareFile;
     bool showVersion = false;
     bool showHelp = false;
 };

@@ -1,8 +1,52 @@
 #include "cli/output.h"
 
+#include "resources/string_table.h"
 #include "scan/display_text.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr int kTextNoDeviceFound = 124;
+constexpr int kTextFirstColumn = 113;
+
+} // namespace
+
+std::vector<std::string> ColumnHeaders()
+{
+    std::vector<std::string> headers;
+    for (int id = kTextFirstColumn; id < kTextFirstColumn + 7; ++id)
+        headers.push_back(trawlix::LoadString(id));
+    return headers;
+}
+
+std::string FormatDeviceList(const std::vector<DeviceRecord>& records, ScanOptions::Format format)
+{
+    if (format == ScanOptions::Format::Table && records.empty())
+        return trawlix::LoadString(kTextNoDeviceFound) + "\n";
+    return FormatRecords(records, format, ColumnHeaders());
+}
+
+int WriteOutput(const std::string& text, std::FILE* out, std::FILE* err)
+{
+    errno = 0;
+    bool failed = std::fwrite(text.data(), 1, text.size(), out) != text.size();
+    int error = failed ? errno : 0;
+    if (std::fflush(out) != 0 && !failed) {
+        failed = true;
+        error = errno;
+    }
+    if (!failed)
+        return 0;
+    if (error != EPIPE) {
+        std::fprintf(err, "trawlix-scan: cannot write the output: %s\n",
+                     error != 0 ? std::strerror(error) : "write error");
+        std::fflush(err);
+    }
+    return 1;
+}
 
 std::string FormatExplanation(std::vector<DeviceRecord> missing, ScanOptions::Format format)
 {

@@ -3,6 +3,7 @@
 #include "cli/options.h"
 #include "scan/record_format.h"
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,3 +29,16 @@ struct FlashToolReport
     std::vector<AdapterType> adapterTypes;
 };
 [[nodiscard]] std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Format format);
+
+// The table's seven column captions in the current language.
+[[nodiscard]] std::vector<std::string> ColumnHeaders();
+
+// The device list as trawlix-scan prints it. The table has its captions in the current language
+// and says "No device found" (in that language) when the list is empty; CSV and JSON are the
+// shared list formats.
+[[nodiscard]] std::string FormatDeviceList(const std::vector<DeviceRecord>& records, ScanOptions::Format format);
+
+// Writes all of `text` to `out` and flushes it. Returns the exit status: 0, or 1 after a failed
+// write, which is reported in one line on `err`. A reader that went away (a closed pipe, as in
+// `trawlix-scan ... | head -1`) is not worth a message: it asked for no more.
+[[nodiscard]] int WriteOutput(const std::string& text, std::FILE* out, std::FILE* err);

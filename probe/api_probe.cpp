@@ -3,6 +3,7 @@
 #include "probe/firmware_version.h"
 #include "probe/transfer_failure.h"
 #include "resources/string_table.h"
+#include "support/text/ipv4.h"
 
 #include <json/json.h>
 
@@ -211,7 +212,8 @@ bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeCo
     ProbeFailure ignored;
     if (why == nullptr)
         why = &ignored;
-    if (record == nullptr)
+    // The job checks its address too; a probe never hands a host name to the resolver.
+    if (record == nullptr || !IsDottedQuadAuthority(job.address))
         return false;
     ApiSession session(job.address, job.useHttps, job.user, job.password, job.stop);
     if (!Login(job, &session, record, why))

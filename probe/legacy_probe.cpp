@@ -3,6 +3,7 @@
 #include "probe/firmware_version.h"
 #include "probe/http_fetcher.h"
 #include "probe/transfer_failure.h"
+#include "support/text/ipv4.h"
 #include "support/trace/xdbg.h"
 
 #include <array>
@@ -87,7 +88,8 @@ bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const Prob
     ProbeFailure ignored;
     if (why == nullptr)
         why = &ignored;
-    if (record == nullptr)
+    // The job checks its address too; a probe never hands a host name to the resolver.
+    if (record == nullptr || !IsDottedQuadAuthority(job.address))
         return false;
     std::string page;
     FetchReport report;

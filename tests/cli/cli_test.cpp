@@ -1,5 +1,7 @@
 #include "cli/options.h"
 #include "cli/output.h"
+#include "cli/scan_network.h"
+#include "resources/string_table.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +41,8 @@ TEST(ScanOptionsTest, DefaultsAndPrefixFromSubnet)
     EXPECT_TRUE(r.options->discovery);
 
     EXPECT_EQ(Parse({"10.0.7.0"}).options->prefix, "10.0.7");
-    EXPECT_EQ(Parse({"net"}).options->prefix, "net");
+    // A text that is no network is refused, never searched as host names.
+    EXPECT_FALSE(Parse({"net"}).options);
 }
 
 TEST(ScanOptionsTest, ValuesInBothSpellings)
@@ -126,6 +129,46 @@ TEST(FormatTest, ExplanationNamesTheAnsweringAddressesAndCountsTheSilentOnes)
               "\"detail\": \"redirect to http://x/\\u001b[2J refused\"}\n]\n");
     EXPECT_TRUE(ParseScanOptions({"--explain", "10.0.0.*"}, nullptr, &NoFile).options->explain);
     EXPECT_FALSE(ParseScanOptions({"--explain=yes", "10.0.0.*"}, nullptr, &NoFile).options);
+}
+
+TEST(ScanNetworkTest, ThreeDecimalOctetsAndAStarOrAHostNumber)
+{
+    for (const char* text : {"192.168.1.*", "192.168.1.77", "192.168.1.0"}) {
+        ASSERT_TRUE(ParseScanNetwork(text)) << text;
+        EXPECT_EQ(ParseScanNetwork(text)->Prefix(), "192.168.1");
+        EXPECT_EQ(ParseScanNetwork(text)->prefixLength, 24);
+    }
+    // Each would have been searched as host names or short address forms.
+    for (const char* text : {"", "abc", "300.1.1.*", "1.2.3.4.5", "192.168.1", "192.168.*", "192.168.01.*",
+                             "0x0a.1.1.*", "10.1.1.*.*", "10.1.1.**", ".*", "adapter.example.*"}) {
+        EXPECT_FALSE(ParseScanNetwork(text)) << '"' << text << '"';
+        const auto r = Parse({text});
+        EXPECT_FALSE(r.options) << '"' << text << '"';
+        EXPECT_EQ(r.error.find('\n'), std::string::npos);
+    }
+}
+
+TEST(ScanOptionsTest, DoubleDashCompareAndEmptyPlans)
+{
+    EXPECT_EQ(Parse({"--no-progress", "--", "10.1.2.*"}).options->prefix, "10.1.2");
+    EXPECT_NE(Parse({"--", "--help"}).error.find("not a subnet"), std::string::npos);
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--no-range", "--no-default-address"},
+                                                                  {"--no-range", "--no-default-address", "1.2.3.*"}})
+        EXPECT_NE(Parse(args).error.find("nothing to search"), std::string::npos);
+
+    EXPECT_EQ(Parse({"--compare=last.json", "--format", "json", "10.1.2.*"}).options->compareFile, "last.json");
+    EXPECT_FALSE(Parse({"--compare", "last.json", "--format", "csv", "10.1.2.*"}).options);
+    EXPECT_FALSE(Parse({"--compare", "", "10.1.2.*"}).options);
+    EXPECT_NE(UsageText().find("default www.orvanta.de"), std::string::npos);
+}
+
+TEST(OutputTest, EmptyTableSaysNoDeviceFoundInTheLanguage)
+{
+    trawlix::SetLanguage(trawlix::Language::German);
+    EXPECT_EQ(FormatDeviceList({}, ScanOptions::Format::Table), "Kein Ger\xC3\xA4t gefunden\n");
+    trawlix::SetLanguage(trawlix::Language::English);
+    EXPECT_EQ(FormatDeviceList({}, ScanOptions::Format::Table), "No device found\n");
+    EXPECT_EQ(FormatDeviceList({}, ScanOptions::Format::Json), "[]\n");
 }
 
 TEST(FlashToolOptionTest, FolderIsOptionalAndNoSubnetIsTaken)

@@ -26,7 +26,8 @@ TEST(FormatTest, SortsNumericallyByAddress)
     const auto csv =
         FormatRecords({Record("192.168.1.100", "B"), Record("192.168.1.20", "A, \"x\""), Record("10.10.10.10", "C")},
                       RecordFormat::Csv, headers);
-    EXPECT_EQ(csv, "Device,Firmware,Update,Manufacturer (OEM),MAC Address,IP Address,Location\n"
+    // The header row is the JSON field names, whatever the language of the table captions.
+    EXPECT_EQ(csv, "model,firmware,updateText,manufacturer,mac,ip,location\n"
                    "C,,,,,10.10.10.10,\n"
                    "\"A, \"\"x\"\"\",,,,,192.168.1.20,\n"
                    "B,,,,,192.168.1.100,\n");
@@ -56,6 +57,41 @@ TEST(FormatTest, TableAlignsAndNeutralisesControlCharacters)
     EXPECT_EQ(table, "Gerät  F  U  M  MAC  IP        Ort\n"
                      "X [2J                10.0.0.1  a b\n"
                      "Ärger                10.0.0.2\n");
+}
+
+TEST(FormatTest, CsvCellsAreSafeForScriptsAndSpreadsheets)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"+49 911", "'+49 911"},
+        {"-1", "'-1"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"a=b", "a=b"},
+        {"Bell\x07, \x1B]0;title\r\n", "\"Bell ,  ]0;title  \""},
+        {"\x1B=1 \xC2\x9B", " =1  "}, // ESC and a C1 control
+    };
+    for (const auto& [value, cell] : cases)
+        EXPECT_EQ(CsvField(value), cell) << value;
+}
+
+// Wide characters take two cells, combining marks none, so a table stays aligned.
+TEST(FormatTest, DisplayWidthCountsTerminalCells)
+{
+    const std::pair<const char*, std::size_t> cases[] = {
+        {"N\xC3\xBCrnberg", 8},                      // precomposed umlaut
+        {"Nu\xCC\x88rnberg", 8},                     // u + combining diaeresis
+        {"\xE6\x9D\xB1\xE4\xBA\xAC", 4},             // Tokyo in kanji
+        {"\xEC\x84\x9C\xEC\x9A\xB8", 4},             // Seoul in Hangul
+        {"\xEF\xBC\xA1\xEF\xBD\xB1", 3},             // full-width A, half-width katakana
+        {"\xF0\x9F\x94\x8B UPS", 6},                 // battery emoji
+        {"\xE0\xA4\xB9\xE0\xA4\xBF\xE0\xA4\x82", 2}, // Devanagari with a vowel sign and a nasal mark
+        {"\xFF\xFE", 2},                             // bytes that are no UTF-8 count one each
+    };
+    for (const auto& [text, width] : cases)
+        EXPECT_EQ(DisplayWidth(text), width) << text;
+    const auto table = FormatRecords({Record("10.0.0.1", "\xE6\x9D\xB1\xE4\xBA\xAC", true), Record("10.0.0.2", "Nord")},
+                                     RecordFormat::Table, {"Device", "", "", "", "", "IP"});
+    EXPECT_EQ(table, "Device          IP\n\xE6\x9D\xB1\xE4\xBA\xAC            10.0.0.1\nNord            10.0.0.2\n");
 }
 
 } // namespace

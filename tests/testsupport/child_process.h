@@ -19,6 +19,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     [[nodiscard]] bool Started() const { return pid_ > 0; }
+    [[nodiscard]] pid_t Pid() const { return pid_; }
     void Signal(int signal) const;
     // Waits for the end; false when the child still runs after `limit` (then it keeps running).
     bool Wait(std::chrono::milliseconds limit);

@@ -1,0 +1,326 @@
+#include "cli/compare.h"
+
+#include "cli/output.h"
+#include "resources/string_table.h"
+#include "scan/display_text.h"
+#include "scan/record_format.h"
+#include "support/text/ipv4.h"
+#include "support/text/strings.h"
+
+#include <json/json.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+InventoryReadResult NotAResult(const std::string& reason)
+{
+    return {std::nullopt, "not a trawlix-scan --format json result: " + reason};
+}
+
+// jsoncpp's first message ("* Line 3, Column 5\n  Syntax error: ...") on one line.
+std::string FirstJsonError(std::string errors)
+{
+    if (errors.rfind("* ", 0) == 0)
+        errors.erase(0, 2);
+    for (std::size_t at; (at = errors.find("\n  ")) != std::string::npos;)
+        errors.replace(at, 3, ": ");
+    errors = errors.substr(0, errors.find('\n'));
+    return errors.empty() ? "not JSON" : errors;
+}
+
+// The text members of a list entry, in list order; the seven columns must be there.
+struct TextMember
+{
+    const char* name;
+    std::string DeviceRecord::*field;
+    bool required;
+};
+constexpr std::array<TextMember, 9> kTextMembers = {{
+    {"model", &DeviceRecord::model, true},
+    {"firmware", &DeviceRecord::firmware, true},
+    {"updateText", &DeviceRecord::updateText, true},
+    {"manufacturer", &DeviceRecord::manufacturer, true},
+    {"mac", &DeviceRecord::mac, true},
+    {"ip", &DeviceRecord::ip, true},
+    {"location", &DeviceRecord::location, true},
+    {"oem", &DeviceRecord::oem, false},
+    {"latestFirmware", &DeviceRecord::latestFirmware, false},
+}};
+
+DeviceRecord DisplayForm(const DeviceRecord& record)
+{
+    DeviceRecord out = record;
+    for (const TextMember& member : kTextMembers)
+        out.*member.field = DisplayText(record.*member.field, record.jsonApi);
+    return out;
+}
+
+std::string MacKey(const std::string& mac)
+{
+    return ToUpper(Trim(mac));
+}
+
+// The compared values, by their JSON names, in list order.
+constexpr std::array<const char*, 7> kComparedFields = {"model", "firmware", "updateState", "manufacturer",
+                                                        "mac",   "ip",       "location"};
+
+bool FieldDiffers(const char* field, const DeviceRecord& a, const DeviceRecord& b)
+{
+    const std::string name = field;
+    if (name == "updateState")
+        return a.updateState != b.updateState;
+    if (name == "mac")
+        return MacKey(a.mac) != MacKey(b.mac);
+    for (const TextMember& member : kTextMembers) {
+        if (name == member.name)
+            return a.*member.field != b.*member.field;
+    }
+    return false;
+}
+
+// A field's value as JSON, and as the table shows it (the update state by its Update text).
+std::string FieldJson(const std::string& field, const DeviceRecord& r)
+{
+    if (field == "updateState")
+        return std::to_string(r.updateState);
+    for (const TextMember& member : kTextMembers) {
+        if (field == member.name)
+            return JsonString(r.*member.field);
+    }
+    return "null";
+}
+
+std::string FieldText(const std::string& field, const DeviceRecord& r)
+{
+    if (field == "updateState")
+        return r.updateText.empty() ? std::to_string(r.updateState) : r.updateText;
+    for (const TextMember& member : kTextMembers) {
+        if (field == member.name)
+            return r.*member.field;
+    }
+    return {};
+}
+
+// The table caption of a field: the device table's column that shows it.
+std::string FieldCaption(const std::string& field)
+{
+    static constexpr std::array<const char*, 7> kColumns = {"model", "firmware", "updateState", "manufacturer",
+                                                            "mac",   "ip",       "location"};
+    const auto it = std::find(kColumns.begin(), kColumns.end(), field);
+    return it == kColumns.end() ? field : ColumnHeaders()[static_cast<std::size_t>(it - kColumns.begin())];
+}
+
+void SortByAddress(std::vector<DeviceRecord>& records)
+{
+    std::stable_sort(records.begin(), records.end(),
+                     [](const DeviceRecord& a, const DeviceRecord& b) { return IpLess(a.ip, b.ip); });
+}
+
+std::string JsonList(std::vector<DeviceRecord> records)
+{
+    SortByAddress(records);
+    std::string out = "[";
+    for (std::size_t i = 0; i < records.size(); ++i)
+        out += (i == 0 ? "\n  " : ",\n  ") + JsonRecord(records[i]);
+    return out + (records.empty() ? "]" : "\n]");
+}
+
+std::string Indented(const std::string& lines)
+{
+    std::string out;
+    std::istringstream in(lines);
+    for (std::string line; std::getline(in, line);)
+        out += line.empty() ? "\n" : "  " + line + "\n";
+    return out;
+}
+
+} // namespace
+
+InventoryReadResult ParseInventory(const std::string& json)
+{
+    Json::CharReaderBuilder builder;
+    builder["failIfExtra"] = true;
+    builder["collectComments"] = false;
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value root;
+    std::string errors;
+    try {
+        if (!reader->parse(json.data(), json.data() + json.size(), &root, &errors))
+            return NotAResult(FirstJsonError(errors));
+    } catch (const std::exception&) {
+        return NotAResult("nested too deeply");
+    }
+    const Json::Value* list = &root;
+    if (root.isObject())
+        list = root.find("devices", "devices" + std::strlen("devices"));
+    if (list == nullptr || !list->isArray())
+        return NotAResult("no list of devices");
+
+    std::vector<DeviceRecord> devices;
+    for (Json::ArrayIndex i = 0; i < list->size(); ++i) {
+        const Json::Value& entry = (*list)[i];
+        const std::string which = "device " + std::to_string(i + 1);
+        if (!entry.isObject())
+            return NotAResult(which + " is not an object");
+        DeviceRecord record;
+        record.found = true;
+        for (const TextMember& member : kTextMembers) {
+            const Json::Value* value = entry.find(member.name, member.name + std::strlen(member.name));
+            if (value == nullptr && !member.required)
+                continue;
+            if (value == nullptr || !value->isString())
+                return NotAResult(which + " has no text \"" + member.name + "\"");
+            record.*member.field = value->asString();
+        }
+        if (!IsDottedQuad(record.ip))
+            return NotAResult(which + " has no IPv4 address in \"ip\"");
+        const Json::Value* state = entry.find("updateState", "updateState" + std::strlen("updateState"));
+        if (state == nullptr || !state->isInt())
+            return NotAResult(which + " has no number \"updateState\"");
+        record.updateState = state->asInt();
+        if (const Json::Value* id = entry.find("deviceId", "deviceId" + std::strlen("deviceId")); id && id->isInt())
+            record.deviceId = id->asInt();
+        if (const Json::Value* api = entry.find("jsonApi", "jsonApi" + std::strlen("jsonApi")); api && api->isBool())
+            record.jsonApi = api->asBool();
+        devices.push_back(DisplayForm(record));
+    }
+    return {std::move(devices), {}};
+}
+
+InventoryReadResult ReadInventoryFile(const std::string& path)
+{
+    std::string text;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    int error = file == nullptr ? errno : 0;
+    if (file != nullptr) {
+        char buffer[65536];
+        std::size_t got = 0;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            text.append(buffer, got);
+        if (std::ferror(file) != 0)
+            error = errno != 0 ? errno : EIO;
+        std::fclose(file);
+    }
+    if (error != 0)
+        return {std::nullopt, "cannot read " + path + ": " + std::strerror(error)};
+    InventoryReadResult result = ParseInventory(text);
+    if (!result.devices)
+        result.error = path + " is " + result.error;
+    return result;
+}
+
+InventoryDiff CompareInventory(const std::vector<DeviceRecord>& before, const std::vector<DeviceRecord>& found)
+{
+    std::vector<DeviceRecord> now;
+    now.reserve(found.size());
+    for (const DeviceRecord& record : found)
+        now.push_back(DisplayForm(record));
+    std::vector<std::string> beforeMacs;
+    for (const DeviceRecord& record : before)
+        beforeMacs.push_back(MacKey(record.mac));
+    std::vector<std::string> nowMacs;
+    for (const DeviceRecord& record : now)
+        nowMacs.push_back(MacKey(record.mac));
+    std::vector<bool> beforeMatched(before.size(), false);
+    std::vector<std::ptrdiff_t> match(now.size(), -1);
+
+    auto pair = [&](auto&& same) {
+        for (std::size_t n = 0; n < now.size(); ++n) {
+            for (std::size_t b = 0; match[n] < 0 && b < before.size(); ++b) {
+                if (!beforeMatched[b] && same(b, n)) {
+                    beforeMatched[b] = true;
+                    match[n] = static_cast<std::ptrdiff_t>(b);
+                }
+            }
+        }
+    };
+    // The MAC address follows an adapter to a new IP address (the same address first, should two
+    // adapters share a MAC). Only an adapter without one is recognised by its IP address; two
+    // different MACs on one address are two adapters.
+    auto sameMac = [&](std::size_t b, std::size_t n) { return !nowMacs[n].empty() && nowMacs[n] == beforeMacs[b]; };
+    pair([&](std::size_t b, std::size_t n) { return sameMac(b, n) && now[n].ip == before[b].ip; });
+    pair(sameMac);
+    pair([&](std::size_t b, std::size_t n) {
+        return (nowMacs[n].empty() || beforeMacs[b].empty()) && now[n].ip == before[b].ip;
+    });
+
+    InventoryDiff diff;
+    for (std::size_t n = 0; n < now.size(); ++n) {
+        if (match[n] < 0) {
+            diff.added.push_back(now[n]);
+            continue;
+        }
+        DeviceChange change{before[static_cast<std::size_t>(match[n])], now[n], {}};
+        for (const char* field : kComparedFields) {
+            if (FieldDiffers(field, change.before, change.now))
+                change.fields.emplace_back(field);
+        }
+        if (!change.fields.empty())
+            diff.changed.push_back(std::move(change));
+    }
+    for (std::size_t b = 0; b < before.size(); ++b) {
+        if (!beforeMatched[b])
+            diff.gone.push_back(before[b]);
+    }
+    SortByAddress(diff.added);
+    SortByAddress(diff.gone);
+    std::stable_sort(diff.changed.begin(), diff.changed.end(),
+                     [](const DeviceChange& a, const DeviceChange& b) { return IpLess(a.now.ip, b.now.ip); });
+    return diff;
+}
+
+std::string FormatComparison(const std::vector<DeviceRecord>& now, const InventoryDiff& diff,
+                             ScanOptions::Format format, const std::string& source)
+{
+    if (format == ScanOptions::Format::Json) {
+        std::string out = "{\"devices\": " + JsonList(now) + ",\n\"new\": " + JsonList(diff.added) +
+                          ",\n\"gone\": " + JsonList(diff.gone) + ",\n\"changed\": [";
+        for (std::size_t i = 0; i < diff.changed.size(); ++i) {
+            const DeviceChange& change = diff.changed[i];
+            const std::string& mac = change.now.mac.empty() ? change.before.mac : change.now.mac;
+            out += (i == 0 ? "\n  " : ",\n  ") + std::string("{\"mac\": ") + JsonString(mac) +
+                   ", \"ip\": " + JsonString(change.now.ip) + ", \"fields\": {";
+            for (std::size_t f = 0; f < change.fields.size(); ++f) {
+                const std::string& field = change.fields[f];
+                out += (f == 0 ? "\"" : ", \"") + field + "\": [" + FieldJson(field, change.before) + ", " +
+                       FieldJson(field, change.now) + "]";
+            }
+            out += "}}";
+        }
+        return out + (diff.changed.empty() ? "]}\n" : "\n]}\n");
+    }
+
+    std::string out =
+        FormatDeviceList(now, ScanOptions::Format::Table) + "\nCompared with " + TerminalText(source) + ": ";
+    if (diff.Empty())
+        return out + "no change\n";
+    out += std::to_string(diff.added.size()) + " new, " + std::to_string(diff.gone.size()) + " gone, " +
+           std::to_string(diff.changed.size()) + " changed\n";
+    if (!diff.added.empty())
+        out += "New:\n" + Indented(FormatRecords(diff.added, RecordFormat::Table, ColumnHeaders()));
+    if (!diff.gone.empty())
+        out += "Gone:\n" + Indented(FormatRecords(diff.gone, RecordFormat::Table, ColumnHeaders()));
+    if (!diff.changed.empty()) {
+        std::vector<std::vector<std::string>> rows = {
+            {FieldCaption("mac"), FieldCaption("ip"), "Field", "Before", "Now"}};
+        for (const DeviceChange& change : diff.changed) {
+            const std::string& mac = change.now.mac.empty() ? change.before.mac : change.now.mac;
+            for (std::size_t f = 0; f < change.fields.size(); ++f) {
+                const std::string& field = change.fields[f];
+                rows.push_back({f == 0 ? TerminalText(mac) : "", f == 0 ? TerminalText(change.now.ip) : "",
+                                FieldCaption(field), TerminalText(FieldText(field, change.before)),
+                                TerminalText(FieldText(field, change.now))});
+            }
+        }
+        out += "Changed:\n" + Indented(AlignColumns(rows));
+    }
+    return out;
+}

@@ -1,0 +1,115 @@
+#include "cli/compare.h"
+#include "resources/string_table.h"
+#include "scan/record_format.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+DeviceRecord Adapter(std::string ip, std::string mac, std::string firmware = "4.26")
+{
+    DeviceRecord r;
+    r.found = true;
+    r.model = "LX300";
+    r.ip = std::move(ip);
+    r.mac = std::move(mac);
+    r.firmware = std::move(firmware);
+    r.updateText = "Up to date";
+    return r;
+}
+
+// An earlier inventory as trawlix-scan wrote it, read back.
+std::vector<DeviceRecord> Earlier(const std::vector<DeviceRecord>& records)
+{
+    const auto read = ParseInventory(FormatRecords(records, RecordFormat::Json, {}));
+    EXPECT_TRUE(read.devices) << read.error;
+    return read.devices.value_or(std::vector<DeviceRecord>{});
+}
+
+TEST(InventoryTest, ReadsWhatTrawlixScanWroteAndRefusesEverythingElse)
+{
+    DeviceRecord legacy = Adapter("10.0.0.2", "00:00:00:00:00:02");
+    legacy.location = "S\xFC"
+                      "d"; // Latin-1 from a legacy page
+    const auto list = Earlier({legacy});
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].location, "S\xC3\xBC"
+                                "d");
+    // The object of an earlier comparison is read as well.
+    EXPECT_EQ(ParseInventory(FormatComparison({legacy}, {}, ScanOptions::Format::Json, "x")).devices->size(), 1u);
+
+    const std::string entry = R"({"model": "LX300", "firmware": "4.26", "updateText": "", "manufacturer": "", )"
+                              R"("mac": "", "location": "", )";
+    for (const std::string& text :
+         {std::string("not json"), std::string("{\"model\": \"LX300\"}"), std::string("[1] []"),
+          "[" + entry + "\"updateState\": 0}]", "[" + entry + "\"ip\": \"adapter.example\", \"updateState\": 0}]",
+          "[" + entry + "\"ip\": \"10.0.0.1\"}]", std::string("model,firmware,updateText,manufacturer,mac,ip\n"),
+          std::string(100000, '[')}) {
+        const auto read = ParseInventory(text);
+        EXPECT_FALSE(read.devices) << text.substr(0, 80);
+        EXPECT_NE(read.error.find("not a trawlix-scan --format json result"), std::string::npos) << read.error;
+        EXPECT_EQ(read.error.find('\n'), std::string::npos) << read.error;
+    }
+}
+
+TEST(InventoryTest, MatchesByMacElseByAddressAndNamesWhatChanged)
+{
+    DeviceRecord refused = Adapter("10.0.0.9", "", "");
+    refused.model = "Access denied!";
+    const auto before = Earlier({
+        Adapter("10.0.0.1", "00:00:00:00:00:01"), // unchanged
+        Adapter("10.0.0.2", "00:00:00:00:00:02"), // newer firmware
+        Adapter("10.0.0.3", "00:00:00:00:00:03"), // moves to 10.0.0.30
+        Adapter("10.0.0.4", "00:00:00:00:00:04"), // gone
+        Adapter("10.0.0.5", "00:00:00:00:00:05"), // replaced by another adapter
+        refused,                                  // logs in now
+    });
+    const std::vector<DeviceRecord> now = {
+        Adapter("10.0.0.1", "00:00:00:00:00:01"),  Adapter("10.0.0.2", "00:00:00:00:00:02", "4.30"),
+        Adapter("10.0.0.30", "00:00:00:00:00:03"), Adapter("10.0.0.5", "00:00:00:00:00:55"),
+        Adapter("10.0.0.9", "00:00:00:00:00:09"),  Adapter("10.0.0.7", "00:00:00:00:00:07"),
+    };
+    const InventoryDiff diff = CompareInventory(before, now);
+    auto addresses = [](const std::vector<DeviceRecord>& records) {
+        std::string out;
+        for (const auto& r : records)
+            out += r.ip + " " + r.mac + ";";
+        return out;
+    };
+    EXPECT_EQ(addresses(diff.added), "10.0.0.5 00:00:00:00:00:55;10.0.0.7 00:00:00:00:00:07;");
+    EXPECT_EQ(addresses(diff.gone), "10.0.0.4 00:00:00:00:00:04;10.0.0.5 00:00:00:00:00:05;");
+    ASSERT_EQ(diff.changed.size(), 3u);
+    EXPECT_EQ(diff.changed[0].fields, (std::vector<std::string>{"firmware"}));
+    EXPECT_EQ(diff.changed[1].fields, (std::vector<std::string>{"model", "firmware", "mac"}));
+    EXPECT_EQ(diff.changed[2].fields, (std::vector<std::string>{"ip"}));
+    EXPECT_TRUE(CompareInventory(Earlier(now), now).Empty());
+}
+
+TEST(InventoryTest, ComparisonAsJsonAndAsTable)
+{
+    trawlix::SetLanguage(trawlix::Language::English);
+    const auto before = Earlier({Adapter("10.0.0.2", "00:00:00:00:00:02"), Adapter("10.0.0.4", "00:00:00:00:00:04")});
+    DeviceRecord updated = Adapter("10.0.0.3", "00:00:00:00:00:02", "4.30");
+    updated.updateState = 1;
+    updated.updateText = "Available (4.40)";
+    const InventoryDiff diff = CompareInventory(before, {updated});
+
+    EXPECT_EQ(FormatComparison({updated}, diff, ScanOptions::Format::Json, "last.json"),
+              "{\"devices\": [\n  " + JsonRecord(updated) + "\n],\n\"new\": [],\n\"gone\": [\n  " +
+                  JsonRecord(before[1]) +
+                  "\n],\n\"changed\": [\n  {\"mac\": \"00:00:00:00:00:02\", \"ip\": \"10.0.0.3\", \"fields\": "
+                  "{\"firmware\": [\"4.26\", \"4.30\"], \"updateState\": [0, 1], \"ip\": [\"10.0.0.2\", "
+                  "\"10.0.0.3\"]}}\n]}\n");
+
+    const std::string table = FormatComparison({updated}, diff, ScanOptions::Format::Table, "last.json");
+    EXPECT_NE(table.find("\nCompared with last.json: 0 new, 1 gone, 1 changed\nGone:\n  Device"), std::string::npos);
+    EXPECT_NE(table.find("Changed:\n"
+                         "  MAC Address        IP Address  Field       Before      Now\n"
+                         "  00:00:00:00:00:02  10.0.0.3    Firmware    4.26        4.30\n"
+                         "                                 Update      Up to date  Available (4.40)\n"
+                         "                                 IP Address  10.0.0.2    10.0.0.3\n"),
+              std::string::npos)
+        << table;
+}
+
+} // namespace
