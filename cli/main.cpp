@@ -3,7 +3,7 @@
 #include "cli/options.h"
 #include "cli/output.h"
 #include "firmware/flash_tool.h"
-#include "platform/http_client.h"
+#include "net/http_client.h"
 #include "probe/job_probes.h"
 #include "resources/string_table.h"
 #include "scan/scan_context.h"

@@ -1,7 +1,7 @@
 #include "cli/output.h"
 
 #include "resources/string_table.h"
-#include "scan/display_text.h"
+#include "scan/record/display_text.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "firmware/update_check.h"
 
-#include "probe/http_fetcher.h"
+#include "net/http_fetcher.h"
 #include "resources/string_table.h"
 #include "support/text/strings.h"
 #include "support/trace/xdbg.h"

@@ -1,7 +1,7 @@
 #include "probe/address_knock.h"
 
-#include "platform/http_client.h"
-#include "platform/tcp_knock.h"
+#include "net/http_client.h"
+#include "net/tcp_knock.h"
 #include "probe/transfer_failure.h"
 
 #include <arpa/inet.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/proxy_rule.h"
-#include "platform/tcp_knock.h"
-#include "scan/probe_seam.h"
+#include "net/proxy_rule.h"
+#include "net/tcp_knock.h"
+#include "scan/record/probe_seam.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "probe/legacy_probe.h"
 
 #include "probe/firmware_version.h"
-#include "probe/http_fetcher.h"
+#include "net/http_fetcher.h"
 #include "probe/transfer_failure.h"
 #include "support/text/ipv4.h"
 #include "support/trace/xdbg.h"

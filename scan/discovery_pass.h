@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/message_queue.h"
-#include "scan/probe_seam.h"
+#include "support/threads/message_queue.h"
+#include "scan/record/probe_seam.h"
 
 #include <atomic>
 #include <functional>

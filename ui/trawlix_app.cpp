@@ -1,8 +1,8 @@
 #include "ui/trawlix_app.h"
 
-#include "firmware/firmware_dlg.h"
+#include "ui/firmware_dlg.h"
 #include "firmware/update_check.h"
-#include "platform/http_client.h"
+#include "net/http_client.h"
 #include "probe/job_probes.h"
 #include "resources/string_table.h"
 #include "support/text/system.h"

@@ -3,7 +3,7 @@
 #include "firmware/firmware_command.h"
 
 #include "resources/string_table.h"
-#include "scan/display_text.h"
+#include "scan/record/display_text.h"
 #include "scan/scan_lock.h"
 #include "support/text/system.h"
 #include "ui/about_dialog.h"

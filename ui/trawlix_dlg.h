@@ -5,7 +5,7 @@
 #include "app/local_networks.h"
 #include "app/scan_settings.h"
 #include "firmware/flash_tool.h"
-#include "platform/message_queue.h"
+#include "support/threads/message_queue.h"
 #include "scan/scan_context.h"
 #include "scan/scan_thread.h"
 #include "ui/framework/app_message.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/message_queue.h"
+#include "support/threads/message_queue.h"
 #include "support/threads/locks.h"
 #include "support/threads/stop_token.h"
 

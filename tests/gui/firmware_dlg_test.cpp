@@ -1,5 +1,5 @@
 // The firmware dialog as the Update Firmware command shows it.
-#include "firmware/firmware_dlg.h"
+#include "ui/firmware_dlg.h"
 #include "resources/string_table.h"
 
 #include <QApplication>

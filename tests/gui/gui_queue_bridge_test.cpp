@@ -1,4 +1,4 @@
-#include "platform/message_queue.h"
+#include "support/threads/message_queue.h"
 #include "ui/framework/gui_queue_bridge.h"
 
 #include <QEventLoop>

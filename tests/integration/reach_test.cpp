@@ -1,7 +1,7 @@
 // The shipped networks of old TLS set-ups, redirects and unreachable hosts, searched by
 // trawlix-scan inside a network namespace of the test's own: every adapter is listed, nothing is
 // sent to a host a redirect points to, and --explain names the reason for every other address.
-#include "platform/http_client.h"
+#include "net/http_client.h"
 #include "probe/transfer_failure.h"
 #include "testsupport/child_process.h"
 #include "testsupport/private_network.h"

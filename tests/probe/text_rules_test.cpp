@@ -3,7 +3,7 @@
 #include "firmware/update_check.h"
 #include "probe/api_probe.h"
 #include "probe/firmware_version.h"
-#include "probe/http_fetcher.h"
+#include "net/http_fetcher.h"
 #include "probe/legacy_probe.h"
 #include "testsupport/temp_folder.h"
 

@@ -4,7 +4,7 @@
 // the "No route?" dialog and the About box.
 //   trawlix-screenshots OUTDIR en|de UPDATE-SERVER SUBNET
 #include "app/app_settings.h"
-#include "firmware/firmware_dlg.h"
+#include "ui/firmware_dlg.h"
 #include "probe/job_probes.h"
 #include "resources/string_table.h"
 #include "ui/about_dialog.h"

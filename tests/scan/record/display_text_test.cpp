@@ -1,4 +1,4 @@
-#include "scan/display_text.h"
+#include "scan/record/display_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/proxy_rule.h"
+#include "net/proxy_rule.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Redirects of the HTTP layer, against loopback servers.
-#include "platform/http_client.h"
+#include "net/http_client.h"
 #include "testsupport/loopback_http_server.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "scan/probe_failure.h"
+#include "scan/record/probe_failure.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "probe/http_fetcher.h"
+#include "net/http_fetcher.h"
 
 #include "support/dirs/temp_dir.h"
 #include "support/text/paths.h"

@@ -1,6 +1,6 @@
-#include "scan/record_format.h"
+#include "scan/record/record_format.h"
 
-#include "scan/display_text.h"
+#include "scan/record/display_text.h"
 #include "support/text/ipv4.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // How the reasons of a job's two probes become the one its record carries.
-#include "scan/probe_failure.h"
+#include "scan/record/probe_failure.h"
 
 #include <gtest/gtest.h>
 

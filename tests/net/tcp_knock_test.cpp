@@ -1,6 +1,6 @@
 // The knock against sockets of the test's own on loopback: a listener, a port that refuses, and a
 // listener with a full queue, which drops every further connection attempt like a silent host.
-#include "platform/tcp_knock.h"
+#include "net/tcp_knock.h"
 
 #include <gtest/gtest.h>
 

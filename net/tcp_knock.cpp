@@ -1,4 +1,4 @@
-#include "platform/tcp_knock.h"
+#include "net/tcp_knock.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 // The HTTP layer against a loopback server: what a page fetch returns, how API requests look on
 // the wire, and that no server can hold a transfer once the job is stopped.
-#include "probe/http_fetcher.h"
+#include "net/http_fetcher.h"
 #include "testsupport/loopback_http_server.h"
 #include "testsupport/temp_folder.h"
 

@@ -1,4 +1,4 @@
-#include "platform/message_queue.h"
+#include "support/threads/message_queue.h"
 
 #include <condition_variable>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "scan/record_format.h"
+#include "scan/record/record_format.h"
 
 #include <gtest/gtest.h>
 

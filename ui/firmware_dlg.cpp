@@ -1,4 +1,4 @@
-#include "firmware/firmware_dlg.h"
+#include "ui/firmware_dlg.h"
 
 #include "ui/framework/app_message.h"
 

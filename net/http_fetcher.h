@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/http_client.h"
+#include "net/http_client.h"
 #include "support/threads/stop_token.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/probe_failure.h"
+#include "scan/record/probe_failure.h"
 
 #include <cstdint>
 #include <string>
