@@ -193,7 +193,7 @@ int main(int argc, char** argv)
         earlier = std::move(read.devices);
     }
 
-    platform::HttpGlobalInit();
+    net::HttpGlobalInit();
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);

@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-namespace platform {
+namespace net {
 namespace {
 
 // How often a running transfer looks at its stop token.
@@ -422,4 +422,4 @@ HttpResponse HttpSession::Perform(const HttpRequest& request)
     }
 }
 
-} // namespace platform
+} // namespace net

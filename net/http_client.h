@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace net {
 
 // Limits every transfer honours, so that no adapter or server can hold a probe forever or fill
 // the memory: a silent address costs the connect time-out, a stalled transfer the stall time.
@@ -115,4 +115,4 @@ void HttpGlobalInit();
 // empty when the URL does not parse or has another scheme.
 [[nodiscard]] std::string UrlHost(const std::string& url);
 
-} // namespace platform
+} // namespace net

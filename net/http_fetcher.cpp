@@ -191,7 +191,7 @@ bool ConvertPageToLatin1(std::string* text)
 
 namespace {
 
-void Report(const platform::HttpRequest& request, const platform::HttpResponse& response, TransferReport* report)
+void Report(const net::HttpRequest& request, const net::HttpResponse& response, TransferReport* report)
 {
     if (report == nullptr)
         return;
@@ -206,7 +206,7 @@ void Report(const platform::HttpRequest& request, const platform::HttpResponse& 
 
 bool FetchPage(const std::string& host, const std::string& path, std::string* page, jwin::StopToken stop)
 {
-    return FetchPage(host, path, page, FetchOptions{stop, platform::HttpPeer::Server}, nullptr);
+    return FetchPage(host, path, page, FetchOptions{stop, net::HttpPeer::Server}, nullptr);
 }
 
 bool FetchPage(const std::string& host, const std::string& path, std::string* page, const FetchOptions& options,
@@ -214,11 +214,11 @@ bool FetchPage(const std::string& host, const std::string& path, std::string* pa
 {
     if (page == nullptr)
         return false;
-    platform::HttpSession session(kUserAgent, options.stop);
-    platform::HttpRequest request;
+    net::HttpSession session(kUserAgent, options.stop);
+    net::HttpRequest request;
     request.url = "http://" + host + "/" + path;
     request.peer = options.peer;
-    const platform::HttpResponse response = session.Perform(request);
+    const net::HttpResponse response = session.Perform(request);
     Report(request, response, report);
     if (!response.Completed())
         return false;
@@ -245,7 +245,7 @@ bool SendApiRequest(ApiSession* session, const std::string& verb, const std::str
 {
     if (session == nullptr || status == nullptr || !session->http_.Valid())
         return false;
-    platform::HttpRequest request;
+    net::HttpRequest request;
     request.url = (session->useHttps_ ? "https://" : "http://") + session->address_ + objectPath;
     request.method = verb;
     request.body = body;
@@ -253,10 +253,10 @@ bool SendApiRequest(ApiSession* session, const std::string& verb, const std::str
     request.http10 = true;
     // Adapters carry self-signed certificates made for no particular name, and old ones speak
     // old TLS.
-    request.peer = platform::HttpPeer::Adapter;
+    request.peer = net::HttpPeer::Adapter;
     request.user = session->user_;
     request.password = session->password_;
-    platform::HttpResponse response = session->http_.Perform(request);
+    net::HttpResponse response = session->http_.Perform(request);
     session->last_ = {};
     Report(request, response, &session->last_);
     if (!response.Completed() || response.status <= 0)

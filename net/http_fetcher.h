@@ -18,7 +18,7 @@ inline constexpr const char* kUserAgent = "Trawlix";
 struct TransferReport
 {
     long status = 0;
-    platform::HttpFailure failure = platform::HttpFailure::None;
+    net::HttpFailure failure = net::HttpFailure::None;
     std::string failureText;
     std::string requestedUrl;
     std::string url;
@@ -33,7 +33,7 @@ struct FetchReport : TransferReport
 struct FetchOptions
 {
     jwin::StopToken stop;
-    platform::HttpPeer peer = platform::HttpPeer::Server;
+    net::HttpPeer peer = net::HttpPeer::Server;
 };
 
 // GET of "http://" + host + "/" + path, following redirects on the same host. The body is read
@@ -79,7 +79,7 @@ private:
     bool useHttps_;
     std::string user_;
     std::string password_;
-    platform::HttpSession http_;
+    net::HttpSession http_;
     TransferReport last_;
 };
 

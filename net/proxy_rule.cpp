@@ -6,7 +6,7 @@
 #include <string>
 #include <strings.h>
 
-namespace platform {
+namespace net {
 namespace {
 
 // A variable that is set and not empty; the client treats an empty one as unset.
@@ -146,4 +146,4 @@ bool ReachedThroughProxy(std::string_view scheme, std::string_view host, const E
     return proxy != nullptr;
 }
 
-} // namespace platform
+} // namespace net

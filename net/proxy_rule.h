@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace net {
 
 // Reads one environment variable; null when it is not set.
 using EnvironmentLookup = std::function<const char*(const char* name)>;
@@ -25,4 +25,4 @@ using EnvironmentLookup = std::function<const char*(const char* name)>;
 // or trailing dot.
 [[nodiscard]] bool MatchesNoProxy(std::string_view host, std::string_view noProxy);
 
-} // namespace platform
+} // namespace net

@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace platform {
+namespace net {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -242,4 +242,4 @@ bool KnockPorts(std::span<const std::uint32_t> addresses, std::span<const std::u
     return knock.Run(stopRequested);
 }
 
-} // namespace platform
+} // namespace net

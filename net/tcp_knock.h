@@ -5,7 +5,7 @@
 #include <functional>
 #include <span>
 
-namespace platform {
+namespace net {
 
 // What one port of an address did when knocked on.
 enum class PortAnswer : std::uint8_t {
@@ -29,4 +29,4 @@ bool KnockPorts(std::span<const std::uint32_t> addresses, std::span<const std::u
                 std::chrono::milliseconds connectTimeout, const std::function<bool()>& stopRequested,
                 const KnockReport& report);
 
-} // namespace platform
+} // namespace net

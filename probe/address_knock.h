@@ -25,9 +25,8 @@ struct KnockPort
 // probed as without the knock.
 void KnockAddresses(const std::vector<std::string>& addresses, const std::vector<KnockPort>& ports,
                     const std::function<bool()>& stopRequested, const KnockReport& report,
-                    const platform::EnvironmentLookup& environment = platform::ProcessEnvironment,
+                    const net::EnvironmentLookup& environment = net::ProcessEnvironment,
                     std::chrono::milliseconds connectTimeout = std::chrono::milliseconds(0));
 
 // The outcome for one address from the answers of its ports (in the order of `ports`).
-[[nodiscard]] KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports,
-                                        std::span<const platform::PortAnswer> answers);
+[[nodiscard]] KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const net::PortAnswer> answers);

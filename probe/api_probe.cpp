@@ -148,7 +148,7 @@ namespace {
 ProbeFailure RequestFailure(const ApiSession& session, ProbeFailureKind kind, const std::string& what)
 {
     const TransferReport& report = session.LastReport();
-    if (report.failure != platform::HttpFailure::None)
+    if (report.failure != net::HttpFailure::None)
         return TransferFailure(report);
     if (report.status <= 0)
         return {ProbeFailureKind::Broken, what + " could not be sent"};

@@ -98,12 +98,12 @@ void CScanThread::WaitForJobs()
             XDbgTrace("timeout...\n");
             return;
         }
-        std::vector<platform::Waitable*> objects;
+        std::vector<jwin::Waitable*> objects;
         objects.reserve(running.size());
         for (const Handle& handle : running)
             objects.push_back(handle.get());
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - elapsed);
-        platform::WaitAny(objects, static_cast<std::uint32_t>(left.count()), false);
+        jwin::WaitAny(objects, static_cast<std::uint32_t>(left.count()), false);
     }
 }
 
@@ -256,18 +256,18 @@ std::int32_t CScanThread::Run()
             resultCallback(end, callbackContext);
             break;
         }
-        std::vector<platform::Waitable*> objects;
+        std::vector<jwin::Waitable*> objects;
         objects.reserve(waitSet.size() + 1);
         for (const Handle& handle : waitSet)
             objects.push_back(handle.get());
         objects.push_back(pass ? pass->Arrived() : nullptr);
-        const int r = platform::WaitAny(objects, platform::kInfinite, true);
+        const int r = jwin::WaitAny(objects, jwin::kInfinite, true);
         if (r >= 0 && r < static_cast<int>(waitSet.size())) {
             if (abortRequested.load())
                 break;
             waitSet[static_cast<std::size_t>(r)] = nullptr; // that job ended
         } else if (r == static_cast<int>(objects.size())) {
-            platform::DispatchPending();
+            jwin::DispatchPending();
         }
         collect();
         startReady();

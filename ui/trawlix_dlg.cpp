@@ -165,7 +165,7 @@ UrlOpener DesktopUrlOpener()
 
 CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRoute, UrlOpener openUrl, QWidget* parent)
     : TemplateDialog(102, parent), app_(app), scanner_(&CTrawlixDlg::OnScanResult, this, std::move(probes)),
-      runRoute_(std::move(runRoute)), openUrl_(std::move(openUrl)), guiQueue_(platform::MessageQueue::Current())
+      runRoute_(std::move(runRoute)), openUrl_(std::move(openUrl)), guiQueue_(jwin::MessageQueue::Current())
 {
     isAdministrator = [] { return IsUserAdministrator() != 0; };
     list_ = ControlAs<QTreeWidget>(kIdList);

@@ -5,9 +5,9 @@
 #include "app/local_networks.h"
 #include "app/scan_settings.h"
 #include "firmware/flash_tool.h"
-#include "support/threads/message_queue.h"
 #include "scan/scan_context.h"
 #include "scan/scan_thread.h"
+#include "support/threads/message_queue.h"
 #include "ui/framework/app_message.h"
 #include "ui/framework/template_dialog.h"
 
@@ -172,7 +172,7 @@ private:
 
     CommandRunner runRoute_;
     UrlOpener openUrl_;
-    platform::MessageQueue::Handle guiQueue_;
+    jwin::MessageQueue::Handle guiQueue_;
 
     QTreeWidget* list_ = nullptr;
     QProgressBar* progress_ = nullptr;

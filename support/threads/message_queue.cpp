@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-namespace platform {
+namespace jwin {
 namespace {
 
 // One lock and one condition variable for every waitable and queue of the process.
@@ -212,4 +212,4 @@ int WaitDispatching(std::span<Waitable* const> objects, std::uint32_t timeoutMs,
     }
 }
 
-} // namespace platform
+} // namespace jwin

@@ -6,7 +6,7 @@
 #include <memory>
 #include <span>
 
-namespace platform {
+namespace jwin {
 
 // Something a thread can wait for: an event (manual or auto reset) or the end of a thread.
 // All waitables and queues share one lock and one condition variable, which keeps the waits on
@@ -80,4 +80,4 @@ int WaitAny(std::span<Waitable* const> objects, std::uint32_t timeoutMs, bool wa
 int WaitDispatching(std::span<Waitable* const> objects, std::uint32_t timeoutMs, bool dispatch,
                     bool* quitSeen = nullptr);
 
-} // namespace platform
+} // namespace jwin

@@ -143,13 +143,13 @@ TEST_F(ShippedNetworks, EveryTlsSetUpIsListed)
     }
 
     // Only adapter connections are relaxed: a request to a server keeps the system's settings.
-    platform::HttpSession session("Trawlix", {});
-    platform::HttpRequest request;
+    net::HttpSession session("Trawlix", {});
+    net::HttpRequest request;
     request.url = "https://192.168.80.2/api/system/info";
-    const platform::HttpResponse strict = session.Perform(request);
-    EXPECT_EQ(strict.failure, platform::HttpFailure::TlsHandshake);
+    const net::HttpResponse strict = session.Perform(request);
+    EXPECT_EQ(strict.failure, net::HttpFailure::TlsHandshake);
     EXPECT_FALSE(TlsReason(strict.failureText).empty());
-    request.peer = platform::HttpPeer::Adapter;
+    request.peer = net::HttpPeer::Adapter;
     EXPECT_TRUE(session.Perform(request).Completed());
 }
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-using platform::HttpFailure;
+using net::HttpFailure;
 using testsupport::LoopbackHttpServer;
 
 LoopbackHttpServer::Reply Redirect(int status, const std::string& location, const std::string& headers = {})
@@ -45,13 +45,13 @@ TEST(HttpRedirects, MethodAndBodyFollowTheStatusAsInBrowsers)
                 return Redirect(c.status, "/to", "Set-Cookie: hop=1; Path=/\r\n");
             return LoopbackHttpServer::Respond(200, "arrived " + request.Header("Cookie"));
         });
-        platform::HttpSession session("Trawlix", {});
-        platform::HttpRequest request;
+        net::HttpSession session("Trawlix", {});
+        net::HttpRequest request;
         request.url = "http://" + server.Authority() + "/from";
         request.method = c.method;
         request.body = R"({"a":1})";
         request.headers = {"Content-Type: application/json"};
-        const platform::HttpResponse response = session.Perform(request);
+        const net::HttpResponse response = session.Perform(request);
         ASSERT_TRUE(response.Completed()) << c.status << " " << response.failureText;
         EXPECT_EQ(response.status, 200);
         EXPECT_EQ(response.body, "arrived hop=1") << "cookies carry over the hop";
@@ -74,10 +74,10 @@ TEST(HttpRedirects, SameHostOnAnyPortAtMostFiveTimes)
             return Redirect(302, "http://127.0.0.1:" + std::to_string(target.Port()) + "/final");
         return Redirect(301, "/hop/" + std::to_string(n - 1));
     });
-    platform::HttpSession session("Trawlix", {});
-    platform::HttpRequest request;
+    net::HttpSession session("Trawlix", {});
+    net::HttpRequest request;
     request.url = "http://" + chain.Authority() + "/hop/3";
-    platform::HttpResponse response = session.Perform(request);
+    net::HttpResponse response = session.Perform(request);
     ASSERT_TRUE(response.Completed()) << response.failureText;
     EXPECT_EQ(response.body, "page at /final");
     EXPECT_EQ(response.redirects, 4);
@@ -99,10 +99,10 @@ TEST(HttpRedirects, AnotherHostGetsNothing)
                                                 "ftp://127.0.0.1/net.shtml", "//127.0.0.2/net.shtml"};
     for (const std::string& location : locations) {
         LoopbackHttpServer server([&location](const LoopbackHttpServer::Request&) { return Redirect(302, location); });
-        platform::HttpSession session("Trawlix", {});
-        platform::HttpRequest request;
+        net::HttpSession session("Trawlix", {});
+        net::HttpRequest request;
         request.url = "http://" + server.Authority() + "/net.shtml";
-        const platform::HttpResponse response = session.Perform(request);
+        const net::HttpResponse response = session.Perform(request);
         EXPECT_EQ(response.failure, HttpFailure::RedirectElsewhere) << location;
         EXPECT_EQ(server.Requests().size(), 1u);
     }

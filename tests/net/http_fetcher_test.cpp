@@ -141,18 +141,18 @@ TEST(HttpSession, SilentAndTricklingHostsRunIntoTheLimits)
         reply.trickleMs = 20;
         return reply;
     });
-    platform::HttpLimits limits;
+    net::HttpLimits limits;
     limits.stallSeconds = 1;
     limits.totalSeconds = 2;
-    platform::HttpSession session("Trawlix", {}, limits);
-    platform::HttpRequest request;
+    net::HttpSession session("Trawlix", {}, limits);
+    net::HttpRequest request;
     request.url = "http://" + silent.Authority() + "/";
-    const platform::HttpResponse quiet = session.Perform(request);
-    EXPECT_EQ(quiet.outcome, platform::HttpOutcome::TimedOut);
-    EXPECT_EQ(quiet.failure, platform::HttpFailure::Stalled);
+    const net::HttpResponse quiet = session.Perform(request);
+    EXPECT_EQ(quiet.outcome, net::HttpOutcome::TimedOut);
+    EXPECT_EQ(quiet.failure, net::HttpFailure::Stalled);
     request.url = "http://" + trickle.Authority() + "/";
-    const platform::HttpResponse response = session.Perform(request);
-    EXPECT_EQ(response.outcome, platform::HttpOutcome::TimedOut);
+    const net::HttpResponse response = session.Perform(request);
+    EXPECT_EQ(response.outcome, net::HttpOutcome::TimedOut);
     EXPECT_TRUE(response.body.empty());
 }
 

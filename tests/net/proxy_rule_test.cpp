@@ -30,7 +30,7 @@ TEST(ProxyRule, NoProxyListsMatchLikeTheHttpClient)
         {"example.com.", "example.com", true},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(platform::MatchesNoProxy(c.host, c.noProxy), c.match) << c.host << " / " << c.noProxy;
+        EXPECT_EQ(net::MatchesNoProxy(c.host, c.noProxy), c.match) << c.host << " / " << c.noProxy;
 }
 
 TEST(ProxyRule, ProxyVariablesPerSchemeAndTheirOrder)
@@ -55,15 +55,15 @@ TEST(ProxyRule, ProxyVariablesPerSchemeAndTheirOrder)
         {{{"all_proxy", "http://p"}, {"no_proxy", ""}, {"NO_PROXY", "*"}}, false, false},
     };
     for (const Case& c : cases) {
-        const platform::EnvironmentLookup lookup = [&c](const char* name) -> const char* {
+        const net::EnvironmentLookup lookup = [&c](const char* name) -> const char* {
             const auto it = c.env.find(name);
             return it == c.env.end() ? nullptr : it->second.c_str();
         };
         std::string described;
         for (const auto& [name, value] : c.env)
             described += name + "=" + value + " ";
-        EXPECT_EQ(platform::ReachedThroughProxy("http", "10.1.2.3", lookup), c.http) << described;
-        EXPECT_EQ(platform::ReachedThroughProxy("https", "10.1.2.3", lookup), c.https) << described;
+        EXPECT_EQ(net::ReachedThroughProxy("http", "10.1.2.3", lookup), c.http) << described;
+        EXPECT_EQ(net::ReachedThroughProxy("https", "10.1.2.3", lookup), c.https) << described;
     }
 }
 

@@ -13,7 +13,7 @@
 
 namespace {
 
-using platform::PortAnswer;
+using net::PortAnswer;
 using namespace std::chrono_literals;
 
 std::uint32_t Loopback(int last)
@@ -59,7 +59,7 @@ TEST(TcpKnock, EachPortOfEachAddressGetsItsAnswerAndEachAddressIsReportedOnceWhe
     std::vector<std::size_t> order;
     std::map<std::size_t, std::vector<PortAnswer>> answers;
     // The listeners are bound to 127.0.0.1 only, so the same ports refuse on 127.0.0.2 and .3.
-    const bool completed = platform::KnockPorts(
+    const bool completed = net::KnockPorts(
         std::vector{Loopback(1), Loopback(3), Loopback(2)}, std::vector{open.port, refusing.port, full.port}, 500ms,
         nullptr, [&](std::size_t address, std::span<const PortAnswer> got) {
             order.push_back(address);
@@ -78,7 +78,7 @@ TEST(TcpKnock, StopEndsTheKnockWithoutReportingTheUndecided)
     const LocalPort full(0, 1);
     std::atomic<int> asked{0};
     bool reported = false;
-    const bool completed = platform::KnockPorts(
+    const bool completed = net::KnockPorts(
         std::vector{Loopback(1)}, std::vector{full.port}, 60s, [&] { return ++asked >= 2; },
         [&](std::size_t, std::span<const PortAnswer>) { reported = true; });
     EXPECT_FALSE(completed);

@@ -7,8 +7,8 @@
 
 namespace {
 
-using platform::MessageQueue;
-using platform::Waitable;
+using jwin::MessageQueue;
+using jwin::Waitable;
 
 TEST(MessageQueue, SendRunsOnOwnerThreadWhileItWaitsWithDispatching)
 {
@@ -26,7 +26,7 @@ TEST(MessageQueue, SendRunsOnOwnerThreadWhileItWaitsWithDispatching)
         done.Set();
     });
     Waitable* const objects[] = {&done};
-    EXPECT_EQ(platform::WaitDispatching(objects, platform::kInfinite, true), 0);
+    EXPECT_EQ(jwin::WaitDispatching(objects, jwin::kInfinite, true), 0);
     worker.join();
     EXPECT_EQ(ranOn, std::this_thread::get_id());
     EXPECT_TRUE(sendReturnedAfterRun);
@@ -46,7 +46,7 @@ TEST(MessageQueue, SendOnOwnerThreadRunsAtOnceAndPostWaitsForDispatch)
     queue->Post([&] { ++posted; });
     EXPECT_EQ(wakes, 1);
     EXPECT_EQ(posted, 0);
-    EXPECT_TRUE(platform::DispatchPending());
+    EXPECT_TRUE(jwin::DispatchPending());
     EXPECT_EQ(posted, 1);
     queue->SetWakeHook(nullptr);
 }
@@ -63,12 +63,12 @@ TEST(MessageQueue, QuitDuringDispatchingWaitIsRepostedAndTheWaitGivesUp)
         Waitable never;
         std::thread poster([&] { queue->PostQuit(7); });
         Waitable* const objects[] = {&never};
-        result = platform::WaitDispatching(objects, platform::kInfinite, true, &quitSeen);
+        result = jwin::WaitDispatching(objects, jwin::kInfinite, true, &quitSeen);
         poster.join();
-        stillQueued = !platform::DispatchPending(&code);
+        stillQueued = !jwin::DispatchPending(&code);
     });
     waiter.join();
-    EXPECT_EQ(result, platform::kWaitTimeout);
+    EXPECT_EQ(result, jwin::kWaitTimeout);
     EXPECT_TRUE(quitSeen);
     EXPECT_TRUE(stillQueued);
     EXPECT_EQ(code, 7);
@@ -80,12 +80,12 @@ TEST(Waitable, AutoResetIsConsumedByOneWaitAndManualResetStays)
     Waitable manual(false, true);
     Waitable* const a[] = {&autoEvent};
     Waitable* const m[] = {&manual};
-    EXPECT_EQ(platform::WaitAny(a, 0, false), 0);
-    EXPECT_EQ(platform::WaitAny(a, 0, false), platform::kWaitTimeout);
-    EXPECT_EQ(platform::WaitAny(m, 0, false), 0);
-    EXPECT_EQ(platform::WaitAny(m, 0, false), 0);
+    EXPECT_EQ(jwin::WaitAny(a, 0, false), 0);
+    EXPECT_EQ(jwin::WaitAny(a, 0, false), jwin::kWaitTimeout);
+    EXPECT_EQ(jwin::WaitAny(m, 0, false), 0);
+    EXPECT_EQ(jwin::WaitAny(m, 0, false), 0);
     manual.Reset();
-    EXPECT_EQ(platform::WaitAny(m, 0, false), platform::kWaitTimeout);
+    EXPECT_EQ(jwin::WaitAny(m, 0, false), jwin::kWaitTimeout);
 }
 
 TEST(Waitable, WaitAnyNamesTheSetObjectAndSkipsEmptyEntries)
@@ -94,7 +94,7 @@ TEST(Waitable, WaitAnyNamesTheSetObjectAndSkipsEmptyEntries)
     Waitable second;
     Waitable* const objects[] = {&first, nullptr, &second};
     std::thread setter([&] { second.Set(); });
-    EXPECT_EQ(platform::WaitAny(objects, platform::kInfinite, false), 2);
+    EXPECT_EQ(jwin::WaitAny(objects, jwin::kInfinite, false), 2);
     setter.join();
 }
 
