@@ -1,4 +1,5 @@
 // trawlix-scan: searches a network for adapters from a terminal and prints what it found.
+#include "app/trace_config_file.h"
 #include "cli/compare.h"
 #include "cli/options.h"
 #include "cli/output.h"
@@ -153,6 +154,8 @@ int ReportFlashTool(const ScanOptions& options)
 
 int main(int argc, char** argv)
 {
+    // The diagnostic trace reads the machine's configuration file at its first report.
+    XDbgSetConfigSource(app::TraceConfigFile());
     // A reader that went away shows as a failed write (EPIPE), which ends the program quietly.
     signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
