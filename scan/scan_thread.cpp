@@ -34,10 +34,20 @@ CScanThread::~CScanThread()
     Stop();
 }
 
+std::string NetworkPrefix(const std::string& subnetText)
+{
+    const auto dot = subnetText.rfind('.');
+    return (dot != std::string::npos && dot > 0) ? subnetText.substr(0, dot) : subnetText;
+}
+
 void CScanThread::SetPlan(const std::string& startAddress, std::int32_t first, std::int32_t last)
 {
-    const auto dot = startAddress.rfind('.');
-    prefix = (dot != std::string::npos && dot > 0) ? startAddress.substr(0, dot) : startAddress;
+    SetRange(NetworkPrefix(startAddress), first, last);
+}
+
+void CScanThread::SetRange(std::string rangePrefix, std::int32_t first, std::int32_t last)
+{
+    prefix = std::move(rangePrefix);
     firstHost = first;
     lastHost = last;
 }

@@ -4,7 +4,6 @@
 
 #include "resources/string_table.h"
 #include "scan/record/display_text.h"
-#include "scan/scan_lock.h"
 #include "support/text/system.h"
 #include "ui/about_dialog.h"
 #include "ui/framework/controls.h"
@@ -164,7 +163,8 @@ UrlOpener DesktopUrlOpener()
 }
 
 CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRoute, UrlOpener openUrl, QWidget* parent)
-    : TemplateDialog(102, parent), app_(app), scanner_(&CTrawlixDlg::OnScanResult, this, std::move(probes)),
+    : TemplateDialog(102, parent), app_(app),
+      search_([this](const DeviceRecord& record) { OnScanResult(record, this); }, std::move(probes)),
       runRoute_(std::move(runRoute)), openUrl_(std::move(openUrl)), guiQueue_(jwin::MessageQueue::Current())
 {
     isAdministrator = [] { return IsUserAdministrator() != 0; };
@@ -209,35 +209,30 @@ CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRo
 
 CTrawlixDlg::~CTrawlixDlg()
 {
-    // Jobs may be sending results to this thread; stop them while dispatching, before the
-    // scanner's own destructor waits without.
+    // Jobs may be sending results to this thread; stop them while the window is whole.
     StopSearch();
     ClearDeviceList();
 }
 
-// ---- IScanWindow ----
+// ---- Login ----
 
 std::string CTrawlixDlg::CurrentUser() const
 {
-    std::lock_guard lock(loginMutex_);
     return login_.user;
 }
 
 std::string CTrawlixDlg::CurrentPassword() const
 {
-    std::lock_guard lock(loginMutex_);
     return login_.password;
 }
 
 bool CTrawlixDlg::CurrentUseHttps() const
 {
-    std::lock_guard lock(loginMutex_);
     return login_.useHttps;
 }
 
 void CTrawlixDlg::SetLogin(const ScanSettings& from)
 {
-    std::lock_guard lock(loginMutex_);
     login_.user = from.user;
     login_.password = from.password;
     login_.useHttps = from.useHttps != 0;
@@ -472,11 +467,11 @@ int CTrawlixDlg::CompareRecords(const DeviceRecord* a, const DeviceRecord* b, co
 
 int CTrawlixDlg::OnScanResult(const DeviceRecord& record, void* context)
 {
-    // Deliveries one after another, so a row count read and the row added belong together.
-    jwin::CJSmartLock lock(&scan::ScanLock());
+    // The search delivers one record at a time, so a row count read and the row added belong
+    // together.
     if (context == nullptr)
         return 0;
-    auto* window = static_cast<CTrawlixDlg*>(static_cast<IScanWindow*>(context));
+    auto* window = static_cast<CTrawlixDlg*>(context);
     window->guiQueue_->Send([window, &record] { window->DeliverRecord(record); });
     return 1;
 }
@@ -538,7 +533,7 @@ void CTrawlixDlg::ResetProgress()
 
 void CTrawlixDlg::OnStartStopSearch()
 {
-    if (searching_ && scanner_.IsRunning()) {
+    if (searching_ && search_.Running()) {
         EnableButton(kIdStartStop, false);
         StopSearch();
         searching_ = false;
@@ -561,11 +556,15 @@ void CTrawlixDlg::OnStartStopSearch()
     progress_->setRange(0, std::max<int>(progressMax_, 1));
     ResetProgress();
     SetButtonText(kIdStartStop, 102);
-    scanner_.scanDefaultAddress = settings_.scanDefaultAddress == 1;
-    scanner_.scanRange = settings_.scanRange == 1;
-    scanner_.SetPlan(settings_.subnet, settings_.firstHost, settings_.lastHost);
+    scan::SearchPlan plan;
+    plan.scanDefaultAddress = settings_.scanDefaultAddress == 1;
+    plan.scanRange = settings_.scanRange == 1;
+    plan.networks.push_back(scan::NetworkOf(settings_.subnet, settings_.firstHost, settings_.lastHost));
+    plan.user = login_.user;
+    plan.password = login_.password;
+    plan.useHttps = login_.useHttps;
     searching_ = true;
-    scanner_.Start(10000, true);
+    (void)search_.Start(plan);
     // A search without any address may have ended inside Start already.
     if (searching_)
         SetPointer(PointerState::Searching);
@@ -575,10 +574,7 @@ void CTrawlixDlg::StopSearch()
 {
     SetPointer(PointerState::Stopping);
     stopping_ = true;
-    scanner_.abortRequested = true;
-    scanner_.StopAllJobs();
-    scanner_.WaitForJobs();
-    scanner_.Stop(jwin::kNoTimeLimit, true);
+    search_.Stop();
     stopping_ = false;
     SetPointer(PointerState::Idle);
 }

@@ -257,7 +257,7 @@ TEST_F(MainWindowTest, HeaderClicksSortAndTheSelectionFollowsItsRow)
     DeviceRecord c = Device("10.10.10.10", "gamma", 0, true);
     c.firmware = "2.0";
     for (const DeviceRecord* record : {&a, &b, &c})
-        EXPECT_EQ(CTrawlixDlg::OnScanResult(*record, static_cast<IScanWindow*>(window.get())), 1);
+        EXPECT_EQ(CTrawlixDlg::OnScanResult(*record, window.get()), 1);
     EXPECT_EQ(CTrawlixDlg::OnScanResult(a, nullptr), 0);
     EXPECT_TRUE(window->DefaultAddressFound());
 
@@ -299,7 +299,7 @@ TEST_F(MainWindowTest, HeaderClicksSortAndTheSelectionFollowsItsRow)
     EXPECT_EQ(openedUrls.back(), QStringLiteral("http://192.168.1.5"));
 
     // A row added after a sort is appended at the end.
-    EXPECT_EQ(CTrawlixDlg::OnScanResult(Device("192.168.1.1", "aaa"), static_cast<IScanWindow*>(window.get())), 1);
+    EXPECT_EQ(CTrawlixDlg::OnScanResult(Device("192.168.1.1", "aaa"), window.get()), 1);
     EXPECT_EQ(Column(*window, 5).back(), QStringLiteral("192.168.1.1"));
 }
 
