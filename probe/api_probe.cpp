@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kTextAccessDenied = 134;
-
 // Parses with the classic reader and its default features (comments allowed, any root value).
 // Its nesting limit turns hostile documents into exceptions, which count as "does not parse".
 bool ParseDocument(const std::string& text, Json::Value* root)
@@ -170,7 +168,7 @@ bool Login(const ProbeTarget& job, ApiSession* session, DeviceRecord* record, Pr
     if (status == 401) {
         record->found = true;
         record->jsonApi = true;
-        record->model = trawlix::LoadString(kTextAccessDenied);
+        record->model = trawlix::LoadString(trawlix::TextId::AccessDenied);
         *why = {ProbeFailureKind::LoginRefused, "the login was refused (HTTP 401)"};
     } else {
         *why = RequestFailure(*session, ProbeFailureKind::LoginFailed, "the login");

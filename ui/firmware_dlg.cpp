@@ -1,11 +1,14 @@
 #include "ui/firmware_dlg.h"
 
 #include "ui/framework/app_message.h"
+#include "ui/framework/utf8_text.h"
 
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
+
+using trawlix::ui::FromUtf8;
 
 namespace {
 
@@ -14,11 +17,6 @@ constexpr int kDownloadButton = 1;
 constexpr int kUpdateButton = 1007;
 constexpr int kMessage = 1008;
 constexpr int kIcon = 1009;
-
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 } // namespace
 

@@ -4,9 +4,11 @@
 
 #include "resources/string_table.h"
 #include "scan/record/display_text.h"
+#include "support/text/strings.h"
 #include "support/text/system.h"
 #include "ui/about_dialog.h"
 #include "ui/framework/controls.h"
+#include "ui/framework/utf8_text.h"
 #include "ui/net_cfg_dialog.h"
 #include "ui/no_route_dialog.h"
 
@@ -32,8 +34,11 @@
 #include <vector>
 
 using trawlix::LoadString;
+using trawlix::TextId;
 using trawlix::ui::ImageButton;
 using trawlix::ui::PointerState;
+
+using trawlix::ui::FromUtf8;
 
 namespace {
 
@@ -41,16 +46,16 @@ constexpr const char* kDefaultAddress = "10.10.10.10";
 
 struct ColumnInfo
 {
-    int stringId;
+    TextId caption;
     int width;
 };
-constexpr std::array<ColumnInfo, CTrawlixDlg::kColumnCount> kColumns{
-    {{113, 160}, {114, 60}, {115, 95}, {116, 130}, {117, 110}, {118, 100}, {119, 150}}};
-
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+constexpr std::array<ColumnInfo, CTrawlixDlg::kColumnCount> kColumns{{{TextId::ColumnDevice, 160},
+                                                                      {TextId::ColumnFirmware, 60},
+                                                                      {TextId::ColumnUpdate, 95},
+                                                                      {TextId::ColumnManufacturer, 130},
+                                                                      {TextId::ColumnMac, 110},
+                                                                      {TextId::ColumnIp, 100},
+                                                                      {TextId::ColumnLocation, 150}}};
 
 // A list cell as people read it, no longer than a cell may be; a surrogate pair is never split.
 QString CellText(const std::string& bytes, bool jsonApi)
@@ -256,7 +261,7 @@ bool CTrawlixDlg::OnInitDialog()
     list_->setColumnCount(kColumnCount);
     QStringList headers;
     for (const ColumnInfo& column : kColumns)
-        headers << FromUtf8(LoadString(column.stringId));
+        headers << FromUtf8(LoadString(column.caption));
     list_->setHeaderLabels(headers);
     list_->header()->setStretchLastSection(false);
     list_->header()->setSectionsClickable(true);
@@ -359,7 +364,7 @@ void CTrawlixDlg::UpdateAfterSearch()
 {
     if (list_->topLevelItemCount() == 0) {
         auto* row = new DeviceRow();
-        row->setText(0, FromUtf8(LoadString(124)));
+        row->setText(0, FromUtf8(LoadString(TextId::NoDeviceFound)));
         list_->insertTopLevelItem(0, row);
         return;
     }
@@ -497,7 +502,7 @@ void CTrawlixDlg::EndOfSearch()
     UpdateAfterSearch();
     NoRouteCheck();
     SetStartStopImages(false);
-    SetButtonText(kIdStartStop, 103);
+    SetButtonText(kIdStartStop, TextId::StartSearch);
     EnableButton(kIdSettings, true);
     ResetProgress();
     UpdateNetworkLabel({});
@@ -540,7 +545,7 @@ void CTrawlixDlg::OnStartStopSearch()
         UpdateAfterSearch();
         NoRouteCheck();
         SetStartStopImages(false);
-        SetButtonText(kIdStartStop, 103);
+        SetButtonText(kIdStartStop, TextId::StartSearch);
         EnableButton(kIdStartStop, true);
         EnableButton(kIdSettings, true);
         ResetProgress();
@@ -555,7 +560,7 @@ void CTrawlixDlg::OnStartStopSearch()
     // A bar without range would show the busy animation instead of a position.
     progress_->setRange(0, std::max<int>(progressMax_, 1));
     ResetProgress();
-    SetButtonText(kIdStartStop, 102);
+    SetButtonText(kIdStartStop, TextId::StopSearch);
     scan::SearchPlan plan;
     plan.scanDefaultAddress = settings_.scanDefaultAddress == 1;
     plan.scanRange = settings_.scanRange == 1;
@@ -584,46 +589,31 @@ void CTrawlixDlg::UpdateNetworkLabel(const std::string& scanningAddress)
     std::string part1;
     std::string part2;
     if (settings_.scanDefaultAddress != 0) {
-        part1 = LoadString(125);
+        part1 = LoadString(TextId::ScanDefaultAddress);
         if (settings_.scanRange != 0)
-            part1 += LoadString(126);
+            part1 += LoadString(TextId::And);
     }
     if (settings_.scanRange != 0) {
         const auto dot = settings_.subnet.rfind('.');
         const std::string prefix =
             dot != std::string::npos && dot > 0 ? settings_.subnet.substr(0, dot + 1) : std::string();
-        const QString prefixText = FromUtf8(prefix);
-        // String 127 is "...%s%d...%s%d": filled in by hand, the format comes from our own table.
-        QString format = FromUtf8(LoadString(127));
-        const std::array<QString, 4> values{prefixText, QString::number(settings_.firstHost), prefixText,
-                                            QString::number(settings_.lastHost)};
-        QString filled;
-        std::size_t next = 0;
-        for (qsizetype i = 0; i < format.size(); ++i) {
-            if (format[i] == u'%' && i + 1 < format.size() && (format[i + 1] == u's' || format[i + 1] == u'd') &&
-                next < values.size()) {
-                filled += values[next++];
-                ++i;
-            } else {
-                filled += format[i];
-            }
-        }
-        part2 = filled.toStdString();
+        part2 = FillPlaces(LoadString(TextId::NetworkFromTo),
+                           {prefix, std::to_string(settings_.firstHost), prefix, std::to_string(settings_.lastHost)});
     }
     QString text = FromUtf8(part1 + part2);
     if (text.isEmpty())
-        text = FromUtf8(LoadString(128));
+        text = FromUtf8(LoadString(TextId::NoSearchDefined));
     else if (!scanningAddress.empty())
-        text += FromUtf8(LoadString(129)) + FromUtf8(scanningAddress);
+        text += FromUtf8(LoadString(TextId::Scanning)) + FromUtf8(scanningAddress);
     labelText_ = text;
     if (auto* label = ControlAs<QLabel>(kIdLabel))
         label->setText(text);
 }
 
-void CTrawlixDlg::SetButtonText(int button, int stringId)
+void CTrawlixDlg::SetButtonText(int button, TextId text)
 {
     if (auto* control = ControlAs<QAbstractButton>(button)) {
-        control->setText(FromUtf8(LoadString(stringId)));
+        control->setText(FromUtf8(LoadString(text)));
         control->repaint();
     }
 }
@@ -733,7 +723,7 @@ void CTrawlixDlg::OnAbout()
 
 void CTrawlixDlg::contextMenuEvent(QContextMenuEvent* event)
 {
-    const QString text = FromUtf8(LoadString(101));
+    const QString text = FromUtf8(LoadString(TextId::AboutCommand));
     if (text.isEmpty())
         return;
     QMenu menu(this);

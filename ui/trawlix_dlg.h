@@ -5,6 +5,7 @@
 #include "app/local_networks.h"
 #include "app/scan_settings.h"
 #include "firmware/flash_tool.h"
+#include "resources/text_id.h"
 #include "scan/search.h"
 #include "support/threads/message_queue.h"
 #include "ui/framework/app_message.h"
@@ -95,7 +96,7 @@ public:
     void OnStartStopSearch();
     void StopSearch();
     void UpdateNetworkLabel(const std::string& scanningAddress);
-    void SetButtonText(int button, int stringId);
+    void SetButtonText(int button, trawlix::TextId text);
 
     // Closes the window and hands its settings back to the application.
     void done(int result) override;
