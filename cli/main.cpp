@@ -215,9 +215,9 @@ int main(int argc, char** argv)
             std::fputs("trawlix-scan: the search could not be started\n", stderr);
             return 1;
         }
-        // After an interrupt the Stop button's way: no new jobs, every running probe told to give
-        // up, then wait.
         completed = results.WaitForEnd();
+        // After an interrupt the Stop button's way: no new jobs, every running probe told to give
+        // up, then wait; after the end it only waits for the threads.
         search.Stop();
     }
     results.ClearProgress();

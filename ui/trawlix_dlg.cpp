@@ -35,10 +35,9 @@
 
 using trawlix::LoadString;
 using trawlix::TextId;
+using trawlix::ui::FromUtf8;
 using trawlix::ui::ImageButton;
 using trawlix::ui::PointerState;
-
-using trawlix::ui::FromUtf8;
 
 namespace {
 
