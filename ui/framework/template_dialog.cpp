@@ -11,7 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QResizeEvent>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 #include <mutex>
@@ -174,7 +174,8 @@ QWidget* TemplateDialog::CreateControl(const ControlTemplate& control, QWidget*&
         break;
     }
     case ControlKind::ListView: {
-        auto* list = new QTreeWidget(this);
+        // The dialog gives the list its model.
+        auto* list = new QTreeView(this);
         list->setRootIsDecorated(false);
         list->setUniformRowHeights(true);
         list->setSelectionBehavior(QAbstractItemView::SelectRows);
