@@ -75,6 +75,16 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent)
     setFocusProxy(fields_[0]);
 }
 
+IpAddressEdit::~IpAddressEdit()
+{
+    // The fields outlive this part of the object while QWidget deletes them, and lose the focus
+    // then; their signals and events must not reach a control that is gone.
+    for (QLineEdit* field : fields_) {
+        field->removeEventFilter(this);
+        field->disconnect(this);
+    }
+}
+
 bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event)
 {
     const auto it = std::find(fields_.begin(), fields_.end(), watched);

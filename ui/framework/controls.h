@@ -28,6 +28,7 @@ class IpAddressEdit final : public QWidget
     Q_OBJECT
 public:
     explicit IpAddressEdit(QWidget* parent = nullptr);
+    ~IpAddressEdit() override;
 
     // All four fields blank.
     [[nodiscard]] bool IsBlank() const;
