@@ -95,13 +95,9 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const
 
 QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= headers_.size())
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= headers_.size())
         return {};
-    if (role == Qt::DisplayRole)
-        return headers_[section];
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
-    return {};
+    return headers_[section];
 }
 
 DeviceSortProxy::DeviceSortProxy(DeviceListModel* source, QObject* parent)
