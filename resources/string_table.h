@@ -2,7 +2,7 @@
 
 #include <string>
 
-// User-visible texts by id (101-135), English and German with the same ids, compiled into the
+// User-visible texts by id (101-143), English and German with the same ids, compiled into the
 // core. Texts are UTF-8.
 namespace trawlix {
 
