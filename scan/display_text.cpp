@@ -180,9 +180,14 @@ std::string DecodeCharacterReferences(const std::string& utf8)
 
 } // namespace
 
+std::string PlainTextAsUtf8(const std::string& bytes)
+{
+    return IsUtf8WithMultibyte(bytes) ? bytes : Latin1ToUtf8(bytes);
+}
+
 std::string DisplayText(const std::string& bytes, bool jsonApi)
 {
     if (jsonApi)
         return SanitizeUtf8(bytes);
-    return DecodeCharacterReferences(IsUtf8WithMultibyte(bytes) ? bytes : Latin1ToUtf8(bytes));
+    return DecodeCharacterReferences(PlainTextAsUtf8(bytes));
 }

@@ -9,3 +9,8 @@
 // numeric &#NN; and &#xNN; are decoded once (a numeric one only for a character other than NUL
 // that UTF-8 can hold); any other '&' stays as it stands. The record itself keeps the bytes.
 [[nodiscard]] std::string DisplayText(const std::string& bytes, bool jsonApi);
+
+// Text that did not come from an HTML page (file and folder names, the program's own reasons) as
+// UTF-8: kept when it is valid UTF-8 with multi-byte sequences, else read as ISO-8859-1. No
+// character reference is decoded: an "&amp;" in a folder name is what the folder is called.
+[[nodiscard]] std::string PlainTextAsUtf8(const std::string& bytes);
