@@ -50,7 +50,7 @@ std::string FormatExplanation(std::vector<DeviceRecord> missing, ScanOptions::Fo
     // Details may quote what a host sent (a redirect's target): shown as text, never as controls.
     auto detail = [](const DeviceRecord& r) {
         return r.failure.kind == ProbeFailureKind::None ? std::string("no reason known")
-                                                        : DisplayText(r.failure.detail, false);
+                                                        : PlainTextAsUtf8(r.failure.detail);
     };
     std::string out;
     if (format == ScanOptions::Format::Json) {
@@ -58,7 +58,7 @@ std::string FormatExplanation(std::vector<DeviceRecord> missing, ScanOptions::Fo
         for (std::size_t i = 0; i < missing.size(); ++i) {
             const DeviceRecord& r = missing[i];
             out += i == 0 ? "\n" : ",\n";
-            out += "  {\"ip\": " + JsonString(DisplayText(r.ip, false)) +
+            out += "  {\"ip\": " + JsonString(PlainTextAsUtf8(r.ip)) +
                    ", \"reason\": " + JsonString(ProbeFailureKey(r.failure.kind)) +
                    ", \"detail\": " + JsonString(detail(r)) + "}";
         }
@@ -70,7 +70,7 @@ std::string FormatExplanation(std::vector<DeviceRecord> missing, ScanOptions::Fo
             ++silent;
             continue;
         }
-        out += TerminalText(DisplayText(r.ip, false)) + ": " + TerminalText(detail(r)) + "\n";
+        out += TerminalText(PlainTextAsUtf8(r.ip)) + ": " + TerminalText(detail(r)) + "\n";
     }
     out += std::to_string(silent) + (silent == 1 ? " address" : " addresses") + " did not answer at all\n";
     return out;
@@ -80,7 +80,7 @@ std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Fo
 {
     // Folder and section names come from the file system and a Windows INI: shown as UTF-8 when
     // they are, else as Latin-1.
-    auto text = [](const std::string& bytes) { return DisplayText(bytes, false); };
+    auto text = [](const std::string& bytes) { return PlainTextAsUtf8(bytes); };
     std::string out;
     switch (format) {
     case ScanOptions::Format::Json:

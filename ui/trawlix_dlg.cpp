@@ -3,19 +3,26 @@
 #include "firmware/firmware_command.h"
 
 #include "resources/string_table.h"
-#include "scan/record/display_text.h"
+#include "support/dirs/replace_file.h"
 #include "support/text/strings.h"
 #include "support/text/system.h"
 #include "ui/about_dialog.h"
+#include "ui/device_list_model.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/utf8_text.h"
 #include "ui/net_cfg_dialog.h"
 #include "ui/no_route_dialog.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMetaObject>
@@ -25,11 +32,12 @@
 #include <QProgressBar>
 #include <QShortcut>
 #include <QStyledItemDelegate>
-#include <QTreeWidget>
+#include <QToolTip>
+#include <QTreeView>
 
 #include <algorithm>
 #include <array>
-#include <memory>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -56,81 +64,8 @@ constexpr std::array<ColumnInfo, CTrawlixDlg::kColumnCount> kColumns{{{TextId::C
                                                                       {TextId::ColumnIp, 100},
                                                                       {TextId::ColumnLocation, 150}}};
 
-// A list cell as people read it, no longer than a cell may be; a surrogate pair is never split.
-QString CellText(const std::string& bytes, bool jsonApi)
-{
-    QString text = FromUtf8(DisplayText(bytes, jsonApi));
-    if (text.size() > CTrawlixDlg::kMaxCellChars) {
-        text.truncate(CTrawlixDlg::kMaxCellChars);
-        if (text.back().isHighSurrogate())
-            text.chop(1);
-    }
-    return text;
-}
-
-const std::string& FieldOfColumn(const DeviceRecord& record, int column)
-{
-    switch (column) {
-    case 0:
-        return record.model;
-    case 1:
-        return record.firmware;
-    case 2:
-        return record.updateText;
-    case 3:
-        return record.manufacturer;
-    case 4:
-        return record.mac;
-    case 5:
-        return record.ip;
-    default:
-        return record.location;
-    }
-}
-
-// Byte-wise comparison with ASCII letters folded to lower case.
-int CompareNoCase(const std::string& a, const std::string& b)
-{
-    const auto lower = [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return static_cast<int>(u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u);
-    };
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const int d = lower(a[i]) - lower(b[i]);
-        if (d != 0)
-            return d;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-// Text after the last '.', left-padded with zeros to three characters; nothing when the address
-// has no '.' after its first character.
-bool LastOctet(const std::string& ip, std::string& octet)
-{
-    const auto dot = ip.rfind('.');
-    if (dot == std::string::npos || dot == 0)
-        return false;
-    octet = ip.substr(dot + 1);
-    if (octet.size() < 3)
-        octet.insert(0, 3 - octet.size(), '0');
-    return true;
-}
-
-// A row of the device list; owns its copy of the record (none for the "No device found" row).
-class DeviceRow final : public QTreeWidgetItem
-{
-public:
-    DeviceRow() = default;
-    explicit DeviceRow(const DeviceRecord& record) : record_(std::make_unique<DeviceRecord>(record)) {}
-    [[nodiscard]] const DeviceRecord* Record() const { return record_.get(); }
-    void ReleaseRecord() { record_.reset(); }
-
-private:
-    std::unique_ptr<DeviceRecord> record_;
-};
-
-// Draws the grid lines of the device list between cells.
+// Draws the grid lines of the device list between cells, and shows the whole text of a cell
+// that is cut (too narrow a column, or longer than a cell holds) as its tooltip.
 class GridDelegate final : public QStyledItemDelegate
 {
 public:
@@ -143,6 +78,27 @@ public:
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
         painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
         painter->restore();
+    }
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip)
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const QString whole = index.data(Qt::ToolTipRole).toString();
+        const QStyle* style = view->style();
+        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, view);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        const bool cut =
+            whole != cell.text || cell.fontMetrics.horizontalAdvance(cell.text) + 2 * margin > textRect.width();
+        if (whole.isEmpty() || !cut) {
+            QToolTip::hideText();
+            return true;
+        }
+        QToolTip::showText(event->globalPos(), whole, view->viewport(), option.rect);
+        return true;
     }
 };
 
@@ -172,8 +128,10 @@ CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRo
       runRoute_(std::move(runRoute)), openUrl_(std::move(openUrl)), guiQueue_(jwin::MessageQueue::Current())
 {
     isAdministrator = [] { return IsUserAdministrator() != 0; };
-    list_ = ControlAs<QTreeWidget>(kIdList);
+    list_ = ControlAs<QTreeView>(kIdList);
     progress_ = ControlAs<QProgressBar>(kIdProgress);
+    model_ = new DeviceListModel(this);
+    proxy_ = new DeviceSortProxy(model_, this);
     if (list_ != nullptr) {
         // The selected adapter stays marked when the focus is elsewhere (a button, another window).
         QPalette palette = list_->palette();
@@ -209,6 +167,20 @@ CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRo
     });
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(about, &QShortcut::activated, this, &CTrawlixDlg::OnAbout);
+
+    // The list takes the room of an enlarged window; the buttons keep to the right and the bottom.
+    const trawlix::ui::DynamicLayout right{100, 0, 0, 0};
+    const trawlix::ui::DynamicLayout bottomRight{100, 100, 0, 0};
+    EnableDynamicLayout({{trawlix::ui::kIdOk, bottomRight},
+                         {trawlix::ui::kIdCancel, bottomRight},
+                         {kIdProgress, {0, 100, 100, 0}},
+                         {kIdList, {0, 0, 100, 100}},
+                         {kIdLabel, {0, 0, 100, 0}},
+                         {kIdSettings, right},
+                         {kIdStartStop, right},
+                         {kIdConfigure, right},
+                         {kIdVisit, right},
+                         {kIdUpdateFirmware, right}});
 }
 
 CTrawlixDlg::~CTrawlixDlg()
@@ -256,27 +228,40 @@ bool CTrawlixDlg::OnInitDialog()
     SetLogin(settings_);
     UpdateNetworkLabel({});
 
-    // Device list: seven left-aligned columns, sorted only by our own rule on a header click.
-    list_->setColumnCount(kColumnCount);
+    // Device list: seven left-aligned columns, sorted only by our own rule on a header click. The
+    // view's own sorting is left alone: it would sort by the shown text, and switching it off
+    // switches the header's clicks off with it.
     QStringList headers;
     for (const ColumnInfo& column : kColumns)
         headers << FromUtf8(LoadString(column.caption));
-    list_->setHeaderLabels(headers);
+    model_->SetHeaders(headers);
+    list_->setModel(proxy_);
     list_->header()->setStretchLastSection(false);
     list_->header()->setSectionsClickable(true);
-    list_->header()->setSortIndicatorShown(false);
+    list_->header()->setSortIndicatorShown(true);
+    list_->header()->setSortIndicator(-1, Qt::AscendingOrder);
     list_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int i = 0; i < kColumnCount; ++i)
         list_->setColumnWidth(i, ScaledColumnWidth(kColumns[static_cast<std::size_t>(i)].width, BaseUnits()));
+    lastColumnWidth_ = list_->columnWidth(kColumnCount - 1);
     list_->setItemDelegate(new GridDelegate(list_));
-    list_->setSortingEnabled(false);
     connect(list_->header(), &QHeaderView::sectionClicked, this, &CTrawlixDlg::OnColumnClick);
+    connect(list_->header(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (column != kColumnCount - 1)
+            FitLastColumn();
+    });
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected) {
                 if (!selected.indexes().isEmpty())
                     OnRowSelected(selected.indexes().front().row());
             });
+    connect(list_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid() && RecordAt(index.row()) != nullptr)
+            OnVisitDevice();
+    });
+    list_->installEventFilter(this);
     list_->viewport()->installEventFilter(this);
+    FitLastColumn();
 
     SetStartStopImages(false);
     if (auto* button = ControlAs<ImageButton>(kIdVisit))
@@ -324,10 +309,7 @@ void CTrawlixDlg::OnFirstStartMessage()
 
 const DeviceRecord* CTrawlixDlg::RecordAt(int index) const
 {
-    if (index < 0 || index >= list_->topLevelItemCount())
-        return nullptr;
-    const auto* row = dynamic_cast<const DeviceRow*>(list_->topLevelItem(index));
-    return row != nullptr ? row->Record() : nullptr;
+    return proxy_->RecordAt(index);
 }
 
 const DeviceRecord* CTrawlixDlg::SelectedRecord() const
@@ -339,39 +321,26 @@ void CTrawlixDlg::AddDeviceRow(const DeviceRecord& record)
 {
     if (record.ip == kDefaultAddress)
         defaultAddressFound_ = true;
-    auto* row = new DeviceRow(record);
-    for (int column = 0; column < kColumnCount; ++column)
-        row->setText(column, CellText(FieldOfColumn(record, column), record.jsonApi));
-    // Appended whatever the last sort was.
-    list_->addTopLevelItem(row);
+    // Appended whatever the last sort was; the row keeps its own copy of the record.
+    model_->AppendRecord(record);
 }
 
 void CTrawlixDlg::ClearDeviceList()
 {
-    if (list_ == nullptr)
-        return;
-    const QSignalBlocker block(list_->selectionModel());
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        if (auto* row = dynamic_cast<DeviceRow*>(list_->topLevelItem(i)))
-            row->ReleaseRecord();
-    }
-    list_->clear();
+    model_->Clear();
     selectedIndex_ = -1;
 }
 
 void CTrawlixDlg::UpdateAfterSearch()
 {
-    if (list_->topLevelItemCount() == 0) {
-        auto* row = new DeviceRow();
-        row->setText(0, FromUtf8(LoadString(TextId::NoDeviceFound)));
-        list_->insertTopLevelItem(0, row);
+    if (proxy_->rowCount() == 0) {
+        model_->AppendTextRow(FromUtf8(LoadString(TextId::NoDeviceFound)));
         return;
     }
-    if (list_->selectedItems().isEmpty()) {
+    if (!list_->selectionModel()->hasSelection()) {
         const QSignalBlocker block(list_->selectionModel());
-        QTreeWidgetItem* first = list_->topLevelItem(0);
-        list_->setCurrentItem(first);
-        first->setSelected(true);
+        list_->selectionModel()->setCurrentIndex(proxy_->index(0, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         selectedIndex_ = 0;
     }
     list_->setFocus();
@@ -401,70 +370,22 @@ void CTrawlixDlg::OnColumnClick(int column)
 {
     sort_.ascending = column == sort_.column ? !sort_.ascending : true;
     sort_.column = column;
-
-    QTreeWidgetItem* const selectedRow = selectedIndex_ >= 0 ? list_->topLevelItem(selectedIndex_) : nullptr;
-    const QList<QTreeWidgetItem*> marked = list_->selectedItems();
-    QTreeWidgetItem* const current = list_->currentItem();
-
-    const QSignalBlocker block(list_->selectionModel());
-    std::vector<QTreeWidgetItem*> rows;
-    while (list_->topLevelItemCount() > 0)
-        rows.push_back(list_->takeTopLevelItem(0));
-    // Insertion sort: stable, and safe with a comparison that is not a strict order (rows
-    // without a record and addresses without a dot compare equal to everything).
-    const auto record = [](QTreeWidgetItem* item) {
-        const auto* row = dynamic_cast<const DeviceRow*>(item);
-        return row != nullptr ? row->Record() : nullptr;
-    };
-    for (std::size_t i = 1; i < rows.size(); ++i) {
-        QTreeWidgetItem* item = rows[i];
-        std::size_t j = i;
-        while (j > 0 && CompareRecords(record(item), record(rows[j - 1]), &sort_) < 0) {
-            rows[j] = rows[j - 1];
-            --j;
-        }
-        rows[j] = item;
-    }
-    for (QTreeWidgetItem* row : rows)
-        list_->addTopLevelItem(row);
-
-    if (current != nullptr)
-        list_->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
-    list_->clearSelection();
-    for (QTreeWidgetItem* row : marked)
-        row->setSelected(true);
-    if (selectedRow != nullptr)
-        selectedIndex_ = list_->indexOfTopLevelItem(selectedRow);
+    // The selection and the current row follow their rows through the sort (persistent indexes).
+    const QPersistentModelIndex selected(selectedIndex_ >= 0 ? proxy_->index(selectedIndex_, 0) : QModelIndex());
+    proxy_->SortBy(sort_);
+    list_->header()->setSortIndicator(column, sort_.ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    if (selected.isValid())
+        selectedIndex_ = selected.row();
 }
 
-int CTrawlixDlg::CompareRecords(const DeviceRecord* a, const DeviceRecord* b, const SortState* sortState)
+void CTrawlixDlg::FitLastColumn()
 {
-    if (sortState == nullptr)
-        return 0;
-    if (!sortState->ascending)
-        std::swap(a, b);
-    if (a == nullptr || b == nullptr)
-        return 0;
-    switch (sortState->column) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 6:
-        // Versions are compared as text as well: 10.1 sorts before 4.26.
-        return CompareNoCase(FieldOfColumn(*a, sortState->column), FieldOfColumn(*b, sortState->column));
-    case 5: {
-        // Only the last octet counts: the list shows one /24 network and the default address.
-        std::string octetA;
-        std::string octetB;
-        if (!LastOctet(a->ip, octetA) || !LastOctet(b->ip, octetB))
-            return 0;
-        return CompareNoCase(octetA, octetB);
-    }
-    default:
-        return 0;
-    }
+    if (list_ == nullptr || lastColumnWidth_ == 0)
+        return;
+    int others = 0;
+    for (int i = 0; i < kColumnCount - 1; ++i)
+        others += list_->columnWidth(i);
+    list_->setColumnWidth(kColumnCount - 1, std::max(lastColumnWidth_, list_->viewport()->width() - others));
 }
 
 // ---- Scan results ----
@@ -541,6 +462,8 @@ void CTrawlixDlg::OnStartStopSearch()
         EnableButton(kIdStartStop, false);
         StopSearch();
         searching_ = false;
+        // Nothing is being scanned any more; the heading says what the search covers.
+        UpdateNetworkLabel({});
         UpdateAfterSearch();
         NoRouteCheck();
         SetStartStopImages(false);
@@ -734,13 +657,176 @@ void CTrawlixDlg::contextMenuEvent(QContextMenuEvent* event)
 
 bool CTrawlixDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    // A click into the list selects the row under the pointer, or nothing outside any row.
-    if (list_ != nullptr && watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    if (list_ == nullptr || (watched != list_ && watched != list_->viewport()))
+        return TemplateDialog::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonRelease: {
+        // A click into the list selects the row under the pointer, or nothing outside any row.
+        if (watched != list_->viewport())
+            break;
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const QModelIndex index = list_->indexAt(mouse->position().toPoint());
         if (!index.isValid())
             list_->clearSelection();
         OnRowSelected(index.isValid() ? index.row() : -1);
+        break;
+    }
+    case QEvent::KeyPress:
+        if (watched == list_ && OnListKey(*static_cast<QKeyEvent*>(event)))
+            return true;
+        break;
+    case QEvent::ContextMenu: {
+        const auto* menu = static_cast<QContextMenuEvent*>(event);
+        if (menu->reason() != QContextMenuEvent::Mouse) {
+            OnListKey(QKeyEvent(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier));
+        } else if (watched == list_->viewport()) {
+            // For the row under the pointer, or for none outside the rows.
+            const QModelIndex index = list_->indexAt(menu->pos());
+            ShowListMenu(index.isValid() ? index.row() : -1, menu->globalPos());
+        } else {
+            // On the header: for the selected row.
+            ShowListMenu(selectedIndex_, menu->globalPos());
+        }
+        return true;
+    }
+    case QEvent::Resize:
+        if (watched == list_->viewport())
+            FitLastColumn();
+        break;
+    default:
+        break;
     }
     return TemplateDialog::eventFilter(watched, event);
+}
+
+bool CTrawlixDlg::OnListKey(const QKeyEvent& key)
+{
+    if (key.matches(QKeySequence::Copy)) {
+        CopySelectedRow();
+        return true;
+    }
+    const bool plain = (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if ((key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && plain) {
+        // Enter in the list opens the adapter; it does not press the default button (Exit).
+        OnVisitDevice();
+        return true;
+    }
+    if ((key.key() == Qt::Key_Menu && plain) || (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier)) {
+        // The menu opens below the selected row, or at the top of the list without one.
+        const QRect row = selectedIndex_ >= 0 ? list_->visualRect(proxy_->index(selectedIndex_, 0)) : QRect();
+        const QPoint at = row.isValid() ? row.bottomLeft() : QPoint(0, 0);
+        ShowListMenu(selectedIndex_, list_->viewport()->mapToGlobal(at));
+        return true;
+    }
+    return false;
+}
+
+QString CTrawlixDlg::ButtonCaption(int id) const
+{
+    const auto* button = ControlAs<QAbstractButton>(id);
+    return button != nullptr ? button->text() : QString();
+}
+
+void CTrawlixDlg::ShowListMenu(int row, const QPoint& globalPos)
+{
+    // The row commands act on the selected row, which is the row the menu was opened for.
+    if (row < 0)
+        list_->clearSelection();
+    else if (!list_->selectionModel()->isRowSelected(row, {}))
+        list_->selectionModel()->setCurrentIndex(proxy_->index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (row != selectedIndex_)
+        OnRowSelected(row);
+    const DeviceRecord* record = RecordAt(row);
+    QMenu menu(this);
+    QAction* visit = menu.addAction(Image(135), ButtonCaption(kIdVisit));
+    visit->setEnabled(record != nullptr);
+    QAction* update = menu.addAction(Image(136), ButtonCaption(kIdUpdateFirmware));
+    update->setEnabled(Control(kIdUpdateFirmware) != nullptr && Control(kIdUpdateFirmware)->isEnabled());
+    menu.addSeparator();
+    QAction* copyRow = menu.addAction(FromUtf8(LoadString(TextId::CopyRow)));
+    copyRow->setEnabled(record != nullptr);
+    QAction* copyAddress = menu.addAction(FromUtf8(LoadString(TextId::CopyAddress)));
+    copyAddress->setEnabled(record != nullptr);
+    menu.addSeparator();
+    QAction* exportList = menu.addAction(FromUtf8(LoadString(TextId::ExportList)));
+    exportList->setEnabled(!model_->Records().empty());
+    QAction* about = nullptr;
+    if (const QString text = FromUtf8(LoadString(TextId::AboutCommand)); !text.isEmpty()) {
+        menu.addSeparator();
+        about = menu.addAction(text);
+    }
+
+    QAction* chosen = menu.exec(globalPos);
+    if (chosen == nullptr)
+        return;
+    if (chosen == visit)
+        OnVisitDevice();
+    else if (chosen == update)
+        OnUpdateFirmware();
+    else if (chosen == copyRow)
+        CopySelectedRow();
+    else if (chosen == copyAddress)
+        CopySelectedAddress();
+    else if (chosen == exportList)
+        OnExportList();
+    else if (chosen == about)
+        OnAbout();
+}
+
+void CTrawlixDlg::CopySelectedRow()
+{
+    if (SelectedRecord() == nullptr)
+        return;
+    QStringList cells;
+    for (int column = 0; column < kColumnCount; ++column)
+        cells << proxy_->FullText(selectedIndex_, column);
+    QGuiApplication::clipboard()->setText(cells.join(QLatin1Char('\t')));
+}
+
+void CTrawlixDlg::CopySelectedAddress()
+{
+    if (SelectedRecord() != nullptr)
+        QGuiApplication::clipboard()->setText(proxy_->FullText(selectedIndex_, 5));
+}
+
+void CTrawlixDlg::OnExportList()
+{
+    const QString csv = FromUtf8(LoadString(TextId::CsvFiles));
+    const QString json = FromUtf8(LoadString(TextId::JsonFiles));
+    QFileDialog dialog(this, FromUtf8(LoadString(TextId::ExportTitle)));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({csv, json});
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, json](const QString& filter) {
+        dialog.setDefaultSuffix(filter == json ? QStringLiteral("json") : QStringLiteral("csv"));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().front();
+    // The name's ending decides; without a known one, the chosen file type.
+    RecordFormat format = dialog.selectedNameFilter() == json ? RecordFormat::Json : RecordFormat::Csv;
+    if (path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
+        format = RecordFormat::Json;
+    else if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        format = RecordFormat::Csv;
+    (void)ExportList(path, format);
+}
+
+bool CTrawlixDlg::ExportList(const QString& path, RecordFormat format)
+{
+    std::vector<std::string> headers;
+    for (const ColumnInfo& column : kColumns)
+        headers.push_back(LoadString(column.caption));
+    const std::string text = FormatRecords(model_->Records(), format, headers);
+    // Written beside the target and renamed over it only when complete.
+    const int error = ReplaceFile(QFile::encodeName(path).toStdString(), text);
+    if (error == 0)
+        return true;
+    trawlix::ui::AppMessageBox(this,
+                               FromUtf8(FillPlaces(LoadString(TextId::ExportFailed),
+                                                   {QDir::toNativeSeparators(path).toStdString(),
+                                                    QString::fromLocal8Bit(std::strerror(error)).toStdString()})),
+                               trawlix::ui::MessageButtons::Ok, trawlix::ui::MessageIcon::Warning);
+    return false;
 }

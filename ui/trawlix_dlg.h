@@ -6,8 +6,11 @@
 #include "app/scan_settings.h"
 #include "firmware/flash_tool.h"
 #include "resources/text_id.h"
+#include "scan/record/record_format.h"
+#include "scan/record/record_order.h"
 #include "scan/search.h"
 #include "support/threads/message_queue.h"
+#include "ui/device_list_model.h"
 #include "ui/framework/app_message.h"
 #include "ui/framework/template_dialog.h"
 
@@ -19,15 +22,19 @@
 #include <string>
 
 class QProgressBar;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QKeyEvent;
+class QPoint;
+class QTreeView;
 
 // Hands a web address to the desktop (the browser); the result is not looked at.
 using UrlOpener = std::function<bool(const QUrl& url)>;
 [[nodiscard]] UrlOpener DesktopUrlOpener();
 
 // The program's main window: the list of adapters found, the search command with its progress
-// bar and network label, settings, Visit Device, Update Firmware and About.
+// bar and network label, settings, Visit Device, Update Firmware and About. The list has its own
+// commands besides: Enter and a double-click visit the adapter, Ctrl+C copies the row, and its
+// context menu copies the row or the address and exports the list. The window can be enlarged;
+// the list takes the room.
 //
 // Scan results arrive on worker threads through OnScanResult and reach the widgets only through
 // a synchronous Send to the queue of the thread that built the window; that thread needs a
@@ -45,16 +52,9 @@ public:
     static constexpr int kIdVisit = 1006;
     static constexpr int kIdUpdateFirmware = 1007;
     static constexpr int kIdAbout = 16;
-    static constexpr int kColumnCount = 7;
+    static constexpr int kColumnCount = DeviceListModel::kColumnCount;
     // A list cell holds at most this many characters.
-    static constexpr int kMaxCellChars = 511;
-
-    // The state of the last header click, handed to CompareRecords.
-    struct SortState
-    {
-        int column = -1;
-        bool ascending = true;
-    };
+    static constexpr int kMaxCellChars = DeviceListModel::kMaxCellChars;
 
     // `app` is the application's settings object: read when the window opens, written back when
     // it closes, and the home of the run-wide "don't show the No-route hint" choice. `probes`
@@ -85,10 +85,9 @@ public:
     void AddDeviceRow(const DeviceRecord& record);
     void ClearDeviceList();
     void UpdateAfterSearch();
+    // A header click: sorts by CompareRecords (scan/record_order.h) with the new sort state.
     void OnColumnClick(int column);
     void OnRowSelected(int index);
-    // Negative, 0 or positive; see the list's sort rules in the .cpp.
-    [[nodiscard]] static int CompareRecords(const DeviceRecord* a, const DeviceRecord* b, const SortState* sortState);
     // The record of the selected row; null when none is selected or the row holds none.
     [[nodiscard]] const DeviceRecord* SelectedRecord() const;
 
@@ -106,6 +105,13 @@ public:
     void OnVisitDevice();
     void OnUpdateFirmware();
     void OnAbout();
+    // The list's own commands (its context menu, Ctrl+C).
+    void CopySelectedRow();
+    void CopySelectedAddress();
+    void OnExportList();
+    // Writes the records of the list to `path` (through a temporary file beside it, so an old file
+    // stays whole when the write fails); a failure is shown with its reason. True when written.
+    bool ExportList(const QString& path, RecordFormat format);
 
     [[nodiscard]] const ScanSettings& Settings() const { return settings_; }
     [[nodiscard]] FlashToolState& FlashTool() { return flashTool_; }
@@ -116,7 +122,7 @@ public:
     [[nodiscard]] bool IsSearching() const { return searching_; }
     [[nodiscard]] trawlix::ui::PointerState Pointer() const { return pointer_; }
     [[nodiscard]] const QString& LabelText() const { return labelText_; }
-    [[nodiscard]] QTreeWidget* List() const { return list_; }
+    [[nodiscard]] QTreeView* List() const { return list_; }
 
 protected:
     bool OnInitDialog() override;
@@ -150,6 +156,12 @@ private:
     // for a controller that waits for us; the close is done once the delivery has returned.
     bool DeferCloseDuringDelivery(int result);
     [[nodiscard]] const DeviceRecord* RecordAt(int index) const;
+    bool OnListKey(const QKeyEvent& key);
+    // The list's context menu at `globalPos` for the row `row` (-1: none).
+    void ShowListMenu(int row, const QPoint& globalPos);
+    // The last column takes the room the others leave, but never less than its own width.
+    void FitLastColumn();
+    [[nodiscard]] QString ButtonCaption(int id) const;
 
     AppSettings& app_;
     SortState sort_;
@@ -173,6 +185,9 @@ private:
     UrlOpener openUrl_;
     jwin::MessageQueue::Handle guiQueue_;
 
-    QTreeWidget* list_ = nullptr;
+    QTreeView* list_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    DeviceListModel* model_ = nullptr;
+    DeviceSortProxy* proxy_ = nullptr;
+    int lastColumnWidth_ = 0;
 };

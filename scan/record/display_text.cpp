@@ -1,6 +1,9 @@
 #include "scan/record/display_text.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -84,11 +87,107 @@ std::string SanitizeUtf8(const std::string& s)
     return out;
 }
 
+void AppendUtf8(std::string& out, std::uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+int DigitValue(char c, int base)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (base == 16 && c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (base == 16 && c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The numeric reference "&#NN;" or "&#xNN;" at `i`: its length, or 0 when there is none or it
+// names no character that may be shown (NUL, a surrogate, beyond U+10FFFF).
+std::size_t NumericReference(const std::string& s, std::size_t i, std::uint32_t& cp)
+{
+    std::size_t k = i + 2;
+    int base = 10;
+    if (k < s.size() && (s[k] == 'x' || s[k] == 'X')) {
+        base = 16;
+        ++k;
+    }
+    const std::size_t first = k;
+    std::uint32_t value = 0;
+    for (; k < s.size(); ++k) {
+        const int digit = DigitValue(s[k], base);
+        if (digit < 0)
+            break;
+        value = std::min<std::uint32_t>(value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(digit),
+                                        0x110000);
+    }
+    if (k == first || k >= s.size() || s[k] != ';')
+        return 0;
+    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    cp = value;
+    return k + 1 - i;
+}
+
+// Status pages are HTML and some adapters write their values with character references. The
+// few that occur are decoded; anything else, a broken reference included, stays as written.
+std::string DecodeCharacterReferences(const std::string& utf8)
+{
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        if (utf8[i] != '&') {
+            out += utf8[i++];
+            continue;
+        }
+        const std::string_view rest = std::string_view(utf8).substr(i);
+        std::size_t length = 0;
+        for (const auto& [name, character] : kNamed) {
+            if (rest.substr(0, name.size()) == name) {
+                out += character;
+                length = name.size();
+                break;
+            }
+        }
+        std::uint32_t cp = 0;
+        if (length == 0 && rest.substr(0, 2) == "&#" && (length = NumericReference(utf8, i, cp)) != 0)
+            AppendUtf8(out, cp);
+        if (length == 0) {
+            out += '&';
+            length = 1;
+        }
+        i += length;
+    }
+    return out;
+}
+
 } // namespace
+
+std::string PlainTextAsUtf8(const std::string& bytes)
+{
+    return IsUtf8WithMultibyte(bytes) ? bytes : Latin1ToUtf8(bytes);
+}
 
 std::string DisplayText(const std::string& bytes, bool jsonApi)
 {
-    if (jsonApi || IsUtf8WithMultibyte(bytes))
+    if (jsonApi)
         return SanitizeUtf8(bytes);
-    return Latin1ToUtf8(bytes);
+    return DecodeCharacterReferences(PlainTextAsUtf8(bytes));
 }

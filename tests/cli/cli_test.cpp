@@ -215,6 +215,11 @@ TEST(FlashToolOptionTest, ReportFormats)
               "{\"path\": \"\", \"oem\": -1, \"adapterTypes\": []}\n");
     EXPECT_EQ(FormatFlashToolReport(none, ScanOptions::Format::Table),
               "Flashing tool: none found\nOEM number:    unknown\n");
+
+    // Folder names are no HTML: a name that looks like a character reference stays as it is.
+    FlashToolReport named;
+    named.path = "/opt/R&amp;D/firmcaster.exe";
+    EXPECT_NE(FormatFlashToolReport(named, ScanOptions::Format::Table).find("/opt/R&amp;D/"), std::string::npos);
 }
 
 } // namespace

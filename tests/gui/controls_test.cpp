@@ -1,5 +1,7 @@
 #include "ui/framework/controls.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QSignalSpy>
@@ -11,10 +13,96 @@ namespace {
 
 using namespace trawlix::ui;
 
-TEST(IpAddressEditTest, RefusesValuesAbove254)
+// Types into whichever field has the focus, as the keyboard does: digits and '.' as they are,
+// '\b' Backspace, '<' and '>' the arrow keys, 'v' Ctrl+V.
+void Type(const QString& keys)
+{
+    for (const QChar key : keys) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        switch (key.unicode()) {
+        case u'\b':
+            QTest::keyClick(focus, Qt::Key_Backspace);
+            break;
+        case u'<':
+            QTest::keyClick(focus, Qt::Key_Left);
+            break;
+        case u'>':
+            QTest::keyClick(focus, Qt::Key_Right);
+            break;
+        case u'v':
+            QTest::keyClick(focus, Qt::Key_V, Qt::ControlModifier);
+            break;
+        default:
+            QTest::keyClick(focus, key.toLatin1());
+        }
+    }
+}
+
+int FocusedField(const IpAddressEdit& ip)
+{
+    for (int i = 0; i < 4; ++i) {
+        if (ip.FieldEdit(i)->hasFocus())
+            return i;
+    }
+    return -1;
+}
+
+TEST(IpAddressEditTest, TypesLikeThePlatformsAddressControl)
+{
+    struct Case
+    {
+        const char* before;
+        int field; // clicked into, its text selected
+        const char* clipboard;
+        const char* keys;
+        const char* after;
+        int focus;
+    };
+    const Case cases[] = {
+        // Three digits move on; the "." typed after that move is not a second move.
+        {"...", 0, "", "192.168.77", "192.168.77.", 2},
+        {"10.20.30.40", 0, "", "192.168.77", "192.168.77.40", 2},
+        {"...", 0, "", "10.1.2.3", "10.1.2.3", 3},
+        // "." in an empty field stays there, in the last field it does nothing.
+        {"...", 0, "", "..7", "7...", 0},
+        {"...", 3, "", "5.", "...5", 3},
+        // Backspace in an empty field and the arrow keys at an edge move between fields.
+        {"1.2.3.4", 3, "", "\b\b\b9", "1.2.9.", 2},
+        {"12.34..", 1, "", "<<<<5", "152.34..", 0},
+        {"12.34..", 0, "", ">>1", "12.134..", 1},
+        // Above 255 the field takes 255 and keeps the focus; what follows replaces it.
+        {"...", 0, "", "300", "255...", 0},
+        {"...", 1, "", "2560", ".0..", 1},
+        // A pasted address fills all fields, a part of one the fields from here on.
+        {"...", 0, "192.168.77.1", "v", "192.168.77.1", 3},
+        {"1.2.3.4", 2, "7.8", "v", "1.2.7.8", 3},
+        {"1.2.3.4", 1, "1.2.3.4.5", "v", "1.2.3.4", 1},
+        {"1.2.3.4", 1, "a.b", "v", "1.2.3.4", 1},
+        {"1.2.3.4", 0, " 10.0.300.9 ", "v", "10.0.255.9", 3},
+        {"1.2.3.4", 3, "42", "v", "1.2.3.42", 3},
+    };
+    for (const Case& test : cases) {
+        IpAddressEdit ip;
+        ip.show();
+        QApplication::setActiveWindow(&ip);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&ip));
+        ASSERT_TRUE(ip.SetText(QString::fromLatin1(test.before)));
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(test.clipboard));
+        ip.FieldEdit(test.field)->setFocus();
+        ip.FieldEdit(test.field)->selectAll();
+        Type(QString::fromLatin1(test.keys));
+        EXPECT_EQ(ip.Text(), QString::fromLatin1(test.after)) << test.before << " + " << test.keys;
+        EXPECT_EQ(FocusedField(ip), test.focus) << test.before << " + " << test.keys;
+    }
+}
+
+TEST(IpAddressEditTest, RefusesValuesOutsideTheRangeFromCode)
 {
     IpAddressEdit ip;
-    QTest::keyClicks(ip.FieldEdit(0), QStringLiteral("255"));
+    for (int i = 0; i < 4; ++i)
+        ip.SetFieldRange(i, 0, 254);
+    QTest::keyClicks(ip.FieldEdit(0), QStringLiteral("2x5"));
     EXPECT_EQ(ip.FieldEdit(0)->text(), QStringLiteral("25"));
     QTest::keyClicks(ip.FieldEdit(1), QStringLiteral("254"));
     EXPECT_EQ(ip.Field(1), 254);

@@ -7,16 +7,28 @@
 #include "ui/no_route_dialog.h"
 #include "ui/trawlix_dlg.h"
 
+#include "scan/record/record_format.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QToolTip>
+#include <QTreeView>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -68,6 +80,38 @@ template <class T> std::shared_ptr<std::atomic<int>> AnswerDialogs(std::function
             ++*seen;
             answer(*dialog);
         }
+    });
+    timer->start();
+    return seen;
+}
+
+// Answers the next popup menu that opens while the result lives by pressing `key` in it (its
+// entry's underlined letter); records the menu's enabled entries.
+struct SeenMenu
+{
+    QStringList enabled;
+    int count = 0;
+};
+std::shared_ptr<SeenMenu> AnswerMenus(Qt::Key key)
+{
+    auto seen = std::make_shared<SeenMenu>();
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [seen, timer, key] {
+        if (seen.use_count() == 1) {
+            timer->deleteLater();
+            return;
+        }
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr || !menu->isVisible())
+            return;
+        ++seen->count;
+        seen->enabled.clear();
+        for (const QAction* action : menu->actions()) {
+            if (!action->isSeparator() && action->isEnabled())
+                seen->enabled << action->text();
+        }
+        QTest::keyClick(menu, key);
     });
     timer->start();
     return seen;
@@ -223,16 +267,46 @@ protected:
         return qobject_cast<QAbstractButton*>(window.Control(id))->text();
     }
     static void Click(CTrawlixDlg& window, int id) { qobject_cast<QAbstractButton*>(window.Control(id))->click(); }
+    static int Rows(const CTrawlixDlg& window) { return window.List()->model()->rowCount(); }
+    static QString Cell(const CTrawlixDlg& window, int row, int column)
+    {
+        return window.List()->model()->index(row, column).data().toString();
+    }
+    static QString Header(const CTrawlixDlg& window, int column)
+    {
+        return window.List()->model()->headerData(column, Qt::Horizontal).toString();
+    }
+    static bool RowSelected(const CTrawlixDlg& window, int row)
+    {
+        return window.List()->selectionModel()->isRowSelected(row, {});
+    }
     static QStringList Column(const CTrawlixDlg& window, int column)
     {
         QStringList texts;
-        for (int i = 0; i < window.List()->topLevelItemCount(); ++i)
-            texts << window.List()->topLevelItem(i)->text(column);
+        for (int i = 0; i < Rows(window); ++i)
+            texts << Cell(window, i, column);
         return texts;
     }
     static void Select(CTrawlixDlg& window, int row)
     {
-        window.List()->setCurrentItem(window.List()->topLevelItem(row));
+        window.List()->setCurrentIndex(window.List()->model()->index(row, 0));
+    }
+    // A click on the middle of a column's header, as the mouse makes it.
+    static void ClickHeader(CTrawlixDlg& window, int column)
+    {
+        QHeaderView* header = window.List()->header();
+        const QPoint middle(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                            header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, middle);
+    }
+    static void Activate(CTrawlixDlg& window)
+    {
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+    static QPoint CellCentre(const CTrawlixDlg& window, int row, int column)
+    {
+        return window.List()->visualRect(window.List()->model()->index(row, column)).center();
     }
     static void RunSearch(CTrawlixDlg& window)
     {
@@ -260,47 +334,46 @@ TEST_F(MainWindowTest, HeaderClicksSortAndTheSelectionFollowsItsRow)
         EXPECT_EQ(CTrawlixDlg::OnScanResult(*record, window.get()), 1);
     EXPECT_EQ(CTrawlixDlg::OnScanResult(a, nullptr), 0);
     EXPECT_TRUE(window->DefaultAddressFound());
+    const QHeaderView* header = window->List()->header();
 
     Select(*window, 1); // Alpha
-    window->OnColumnClick(0);
+    ClickHeader(*window, 0);
     EXPECT_EQ(Column(*window, 0),
               (QStringList{QStringLiteral("Alpha"), QStringLiteral("beta"), QStringLiteral("gamma")}));
     EXPECT_EQ(window->SelectedIndex(), 0);
-    window->OnColumnClick(0);
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    ClickHeader(*window, 0);
     EXPECT_FALSE(window->Sort().ascending);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
     EXPECT_EQ(Column(*window, 0),
               (QStringList{QStringLiteral("gamma"), QStringLiteral("beta"), QStringLiteral("Alpha")}));
     EXPECT_EQ(window->SelectedIndex(), 2);
     ASSERT_NE(window->SelectedRecord(), nullptr);
     EXPECT_EQ(window->SelectedRecord()->model, "Alpha");
-    EXPECT_TRUE(window->List()->topLevelItem(2)->isSelected());
+    EXPECT_TRUE(RowSelected(*window, 2));
 
     // Another column starts ascending; versions compare as text.
-    window->OnColumnClick(1);
+    ClickHeader(*window, 1);
     EXPECT_TRUE(window->Sort().ascending);
+    EXPECT_EQ(header->sortIndicatorSection(), 1);
     EXPECT_EQ(Column(*window, 1), (QStringList{QStringLiteral("10.1"), QStringLiteral("2.0"), QStringLiteral("4.26")}));
 
-    // Only the last octet counts: .5 before .10, and 10.10.10.10 equals 192.168.1.10.
-    window->OnColumnClick(5);
-    EXPECT_EQ(Column(*window, 5).front(), QStringLiteral("192.168.1.5"));
-    const CTrawlixDlg::SortState byIp{5, true};
-    EXPECT_EQ(CTrawlixDlg::CompareRecords(&a, &c, &byIp), 0);
-    EXPECT_LT(CTrawlixDlg::CompareRecords(&b, &a, &byIp), 0);
-    const CTrawlixDlg::SortState byIpDown{5, false};
-    EXPECT_GT(CTrawlixDlg::CompareRecords(&b, &a, &byIpDown), 0);
-    DeviceRecord noDot = Device("localhost", "x");
-    EXPECT_EQ(CTrawlixDlg::CompareRecords(&noDot, &b, &byIp), 0);
-    EXPECT_EQ(CTrawlixDlg::CompareRecords(&a, nullptr, &byIp), 0);
-    EXPECT_EQ(CTrawlixDlg::CompareRecords(&a, &b, nullptr), 0);
+    // Only the last octet counts: .5 first; 10.10.10.10 and 192.168.1.10 keep their order.
+    ClickHeader(*window, 5);
+    EXPECT_EQ(Column(*window, 5), (QStringList{QStringLiteral("192.168.1.5"), QStringLiteral("192.168.1.10"),
+                                               QStringLiteral("10.10.10.10")}));
 
     // Visit Device acts on the row shown selected, wherever the sort put it.
     window->OnVisitDevice();
     ASSERT_EQ(openedUrls.size(), 1u);
     EXPECT_EQ(openedUrls.back(), QStringLiteral("http://192.168.1.5"));
 
-    // A row added after a sort is appended at the end.
+    // A row added after a sort is appended at the end; the selection stays on its row.
     EXPECT_EQ(CTrawlixDlg::OnScanResult(Device("192.168.1.1", "aaa"), window.get()), 1);
     EXPECT_EQ(Column(*window, 5).back(), QStringLiteral("192.168.1.1"));
+    EXPECT_EQ(window->SelectedRecord()->model, "Alpha");
+    EXPECT_TRUE(RowSelected(*window, 0));
 }
 
 TEST_F(MainWindowTest, ButtonRulesFollowTheSelectedRecordAndTheFlashTool)
@@ -341,9 +414,9 @@ TEST_F(MainWindowTest, AnEmptyListGetsTheNoDeviceRowWithoutARecord)
         window->ClearDeviceList();
         window->FlashTool().flashToolFound = tool;
         window->UpdateAfterSearch();
-        ASSERT_EQ(window->List()->topLevelItemCount(), 1);
-        EXPECT_EQ(window->List()->topLevelItem(0)->text(0), QStringLiteral("No device found"));
-        EXPECT_TRUE(window->List()->topLevelItem(0)->text(1).isEmpty());
+        ASSERT_EQ(Rows(*window), 1);
+        EXPECT_EQ(Cell(*window, 0, 0), QStringLiteral("No device found"));
+        EXPECT_TRUE(Cell(*window, 0, 1).isEmpty());
         Select(*window, 0);
         EXPECT_EQ(window->SelectedIndex(), 0);
         EXPECT_EQ(window->SelectedRecord(), nullptr);
@@ -366,10 +439,10 @@ TEST_F(MainWindowTest, CellsAreDecodedByTheRecordKindAndCut)
     window->AddDeviceRow(legacy);
     window->AddDeviceRow(api);
     const QString umlaut = QStringLiteral("Ger") + QChar(0xE4) + QStringLiteral("t");
-    EXPECT_EQ(window->List()->topLevelItem(0)->text(0), umlaut);
-    EXPECT_EQ(window->List()->topLevelItem(1)->text(0), umlaut);
-    EXPECT_EQ(window->List()->topLevelItem(0)->text(6).size(), CTrawlixDlg::kMaxCellChars);
-    EXPECT_EQ(window->List()->topLevelItem(1)->text(6), QString(510, QLatin1Char('y')));
+    EXPECT_EQ(Cell(*window, 0, 0), umlaut);
+    EXPECT_EQ(Cell(*window, 1, 0), umlaut);
+    EXPECT_EQ(Cell(*window, 0, 6).size(), CTrawlixDlg::kMaxCellChars);
+    EXPECT_EQ(Cell(*window, 1, 6), QString(510, QLatin1Char('y')));
     // The copy in the row keeps the bytes.
     Select(*window, 0);
     EXPECT_EQ(window->SelectedRecord()->location.size(), 600u);
@@ -378,16 +451,18 @@ TEST_F(MainWindowTest, CellsAreDecodedByTheRecordKindAndCut)
 TEST_F(MainWindowTest, ColumnsAndLabelAfterOpening)
 {
     auto window = Open();
-    const QTreeWidget* list = window->List();
-    ASSERT_EQ(list->columnCount(), 7);
-    EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Device"));
-    EXPECT_EQ(list->headerItem()->text(3), QStringLiteral("Manufacturer (OEM)"));
-    EXPECT_EQ(list->headerItem()->text(6), QStringLiteral("Location"));
-    // Pixel widths of the classic 6-pixel dialog font, grown with the font in use.
+    const QTreeView* list = window->List();
+    ASSERT_EQ(list->model()->columnCount(), 7);
+    EXPECT_EQ(Header(*window, 0), QStringLiteral("Device"));
+    EXPECT_EQ(Header(*window, 3), QStringLiteral("Manufacturer (OEM)"));
+    EXPECT_EQ(Header(*window, 6), QStringLiteral("Location"));
+    // Pixel widths of the classic 6-pixel dialog font, grown with the font in use; the last column
+    // takes what room the list has beyond them.
     const std::vector<int> widths{160, 60, 95, 130, 110, 100, 150};
     const int charWidth = std::max(6, window->BaseUnits().x);
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < 6; ++i)
         EXPECT_EQ(list->columnWidth(i), (widths[static_cast<std::size_t>(i)] * charWidth + 3) / 6);
+    EXPECT_GE(list->columnWidth(6), (150 * charWidth + 3) / 6);
     EXPECT_EQ(window->LabelText(), QStringLiteral("Scan 10.10.10.10 and Network from 192.168.1.1 to 192.168.1.12"));
     EXPECT_EQ(window->findChild<QLabel*>()->text(), window->LabelText());
     // The detected network comes first among the choices, then the stored ones.
@@ -426,7 +501,7 @@ TEST_F(MainWindowTest, SearchProgressesAndEndsWithTheFirstRowSelected)
     EXPECT_EQ(window->Pointer(), trawlix::ui::PointerState::Searching);
     // The range counts host numbers (12 - 1); the default address and .1 to .10 fill it.
     ASSERT_TRUE(WaitUntil([&] { return progress->value() == 11; }));
-    EXPECT_EQ(window->List()->topLevelItemCount(), 2);
+    EXPECT_EQ(Rows(*window), 2);
     const QString scanning =
         QStringLiteral("Scan 10.10.10.10 and Network from 192.168.1.1 to 192.168.1.12  -  scanning ");
     EXPECT_TRUE(window->LabelText().startsWith(scanning)) << window->LabelText().toStdString();
@@ -440,7 +515,7 @@ TEST_F(MainWindowTest, SearchProgressesAndEndsWithTheFirstRowSelected)
     network.OpenGates();
     ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
     EXPECT_EQ(window->SelectedIndex(), 0);
-    EXPECT_TRUE(window->List()->topLevelItem(0)->isSelected());
+    EXPECT_TRUE(RowSelected(*window, 0));
     EXPECT_TRUE(Enabled(*window, CTrawlixDlg::kIdVisit));
     EXPECT_EQ(window->LabelText(), QStringLiteral("Scan 10.10.10.10 and Network from 192.168.1.1 to 192.168.1.12"));
     EXPECT_EQ(Text(*window, CTrawlixDlg::kIdStartStop), QStringLiteral("&Start search"));
@@ -450,7 +525,7 @@ TEST_F(MainWindowTest, SearchProgressesAndEndsWithTheFirstRowSelected)
 
     // A second search starts from an empty list.
     RunSearch(*window);
-    EXPECT_EQ(window->List()->topLevelItemCount(), 2);
+    EXPECT_EQ(Rows(*window), 2);
 }
 
 TEST_F(MainWindowTest, StopReturnsToIdleWithoutEndOfSearchHandling)
@@ -474,10 +549,11 @@ TEST_F(MainWindowTest, StopReturnsToIdleWithoutEndOfSearchHandling)
     EXPECT_EQ(Text(*window, CTrawlixDlg::kIdStartStop), QStringLiteral("&Start search"));
     EXPECT_TRUE(Enabled(*window, CTrawlixDlg::kIdStartStop));
     EXPECT_TRUE(Enabled(*window, CTrawlixDlg::kIdSettings));
-    // Let anything still on its way arrive: the stop path alone ended the search.
+    // Let anything still on its way arrive: the stop path alone ended the search, and the heading
+    // no longer names an address being scanned.
     for (int i = 0; i < 20; ++i)
         QCoreApplication::processEvents();
-    EXPECT_TRUE(window->LabelText().endsWith(QStringLiteral("scanning 192.168.1.1")));
+    EXPECT_EQ(window->LabelText(), QStringLiteral("Scan 10.10.10.10 and Network from 192.168.1.1 to 192.168.1.10"));
     EXPECT_EQ(Column(*window, 0), QStringList{QStringLiteral("No device found")});
     EXPECT_EQ(window->SelectedIndex(), -1);
     EXPECT_EQ(hints->load(), 1);
@@ -641,10 +717,9 @@ TEST_F(MainWindowTest, GermanColumnsButtonsAndLabel)
     SetLanguage(Language::German);
     app.scanRange = false;
     auto window = Open();
-    const QTreeWidget* list = window->List();
-    EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Ger") + QChar(0xE4) + QStringLiteral("t"));
-    EXPECT_EQ(list->headerItem()->text(4), QStringLiteral("MAC-Adresse"));
-    EXPECT_EQ(list->headerItem()->text(6), QStringLiteral("Ort"));
+    EXPECT_EQ(Header(*window, 0), QStringLiteral("Ger") + QChar(0xE4) + QStringLiteral("t"));
+    EXPECT_EQ(Header(*window, 4), QStringLiteral("MAC-Adresse"));
+    EXPECT_EQ(Header(*window, 6), QStringLiteral("Ort"));
     EXPECT_EQ(Text(*window, CTrawlixDlg::kIdStartStop), QStringLiteral("&Suche starten"));
     EXPECT_EQ(Text(*window, CTrawlixDlg::kIdVisit),
               QStringLiteral("Ger") + QChar(0xE4) + QStringLiteral("t &aufrufen"));
@@ -656,6 +731,199 @@ TEST_F(MainWindowTest, GermanColumnsButtonsAndLabel)
     network.OpenGates();
     ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
     EXPECT_EQ(Column(*window, 0), QStringList{QStringLiteral("Kein Ger") + QChar(0xE4) + QStringLiteral("t gefunden")});
+}
+
+DeviceRecord FullDevice(const std::string& ip, const std::string& location)
+{
+    DeviceRecord record = Device(ip, "LX300");
+    record.firmware = "4.30";
+    record.updateText = "Up to date";
+    record.manufacturer = "Voltara (16)";
+    record.mac = "00:0A:9C:12:34:20";
+    record.location = location;
+    return record;
+}
+
+TEST_F(MainWindowTest, EnterAndDoubleClickVisitCtrlCCopiesAndEscapeClosesLikeTheCloseBox)
+{
+    app.lastHost = 3;
+    network.Hang("192.168.1.3");
+    auto window = Open();
+    Activate(*window);
+    window->AddDeviceRow(FullDevice("192.168.1.20", "M\xFCller &amp; S\xF6hne"));
+    window->AddDeviceRow(Device("192.168.1.21", "LX400", 0, true));
+    QTreeView* list = window->List();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, CellCentre(*window, 0, 1));
+    ASSERT_EQ(window->SelectedIndex(), 0);
+
+    // Enter in the list visits the row's adapter instead of pressing Exit.
+    QTest::keyClick(list, Qt::Key_Return);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {},
+                       list->viewport()->mapTo(window.get(), CellCentre(*window, 0, 3)));
+    EXPECT_EQ(openedUrls,
+              (std::vector<QString>{QStringLiteral("http://192.168.1.20"), QStringLiteral("https://192.168.1.21"),
+                                    QStringLiteral("http://192.168.1.20")}));
+    EXPECT_TRUE(window->isVisible());
+
+    // Ctrl+C: the row's seven cells as shown, between tabs.
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("LX300\t4.30\tUp to date\tVoltara (16)\t00:0A:9C:12:34:20\t192.168.1.20\tM") +
+                  QChar(0xFC) + QStringLiteral("ller & S") + QChar(0xF6) + QStringLiteral("hne"));
+
+    // Escape is the close box: a running search stops and the window closes with Cancel.
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    ASSERT_TRUE(WaitUntil([&] { return network.hangingNow.load() == 1; }));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), 2);
+    EXPECT_EQ(network.hangingEnded.load(), 1);
+}
+
+TEST_F(MainWindowTest, TheContextMenuCopiesTheAddressAndExportsTheList)
+{
+    auto window = Open();
+    Activate(*window);
+    window->AddDeviceRow(FullDevice("192.168.1.20", "Halle &lt;3&gt;"));
+    window->AddDeviceRow(Device("192.168.1.5", "LX400", 1, true));
+    QTreeView* list = window->List();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+
+    // A right click on a row selects it and offers the row's commands.
+    {
+        const auto menus = AnswerMenus(Qt::Key_I);
+        QGuiApplication::clipboard()->clear();
+        QTest::mouseClick(window->windowHandle(), Qt::RightButton, {},
+                          list->viewport()->mapTo(window.get(), CellCentre(*window, 1, 0)));
+        ASSERT_EQ(menus->count, 1);
+        EXPECT_EQ(menus->enabled,
+                  (QStringList{QStringLiteral("&Visit Device"), QStringLiteral("&Update Firmware"),
+                               QStringLiteral("&Copy row"), QStringLiteral("Copy &IP address"),
+                               QStringLiteral("&Export list..."), QStringLiteral("&About Trawlix...")}));
+        EXPECT_EQ(window->SelectedIndex(), 1);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("192.168.1.5"));
+    }
+
+    // The Menu key opens it too; Export list writes what trawlix-scan writes, with this
+    // language's captions, to the file named in the file dialog.
+    std::vector<std::string> captions;
+    for (int id = 113; id <= 119; ++id)
+        captions.push_back(trawlix::LoadString(id));
+    std::vector<DeviceRecord> records{FullDevice("192.168.1.20", "Halle &lt;3&gt;"),
+                                      Device("192.168.1.5", "LX400", 1, true)};
+    const struct
+    {
+        const char* name;
+        bool jsonFilter;
+        const char* written;
+        RecordFormat format;
+    } exports[] = {
+        {"first.json", false, "first.json", RecordFormat::Json},
+        {"second.csv", true, "second.csv", RecordFormat::Csv}, // the name's ending decides
+        {"third", true, "third.json", RecordFormat::Json},     // else the chosen file type
+    };
+    for (const auto& test : exports) {
+        const QString path = folder.filePath(QString::fromLatin1(test.name));
+        const bool jsonFilter = test.jsonFilter;
+        // The name goes into the dialog's name field at once (typed, its completer would offer
+        // folders); Enter takes it. A dialog that stays open is cancelled on the second look.
+        const auto files = AnswerDialogs<QFileDialog>([path, jsonFilter](QFileDialog& dialog) {
+            auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (name == nullptr || name->text() == path) {
+                dialog.reject();
+                return;
+            }
+            // The file type as a user picks it: the second entry of the type box.
+            if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")); jsonFilter && types)
+                QTest::keyClick(types, Qt::Key_Down);
+            name->setText(path);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        const auto menus = AnswerMenus(Qt::Key_E);
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Menu);
+        ASSERT_EQ(menus->count, 1) << test.name;
+        EXPECT_EQ(files->load(), 1) << test.name;
+        QFile written(folder.filePath(QString::fromLatin1(test.written)));
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << test.written;
+        EXPECT_EQ(written.readAll().toStdString(), FormatRecords(records, test.format, captions)) << test.name;
+    }
+}
+
+TEST_F(MainWindowTest, AFailedExportSaysWhy)
+{
+    auto window = Open();
+    window->AddDeviceRow(FullDevice("192.168.1.20", "Keller"));
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const auto seen = AnswerMessageBoxes();
+
+    // A folder that does not exist: the reason is the system's. (That a failure part of the way
+    // keeps an old file is ReplaceFile's, tested with it.)
+    const QString missing = folder.filePath(QStringLiteral("gone/list.csv"));
+    EXPECT_FALSE(window->ExportList(missing, RecordFormat::Csv));
+    EXPECT_EQ(seen->count, 1);
+    EXPECT_EQ(seen->text,
+              QStringLiteral("The list could not be written to \"%1\":\nNo such file or directory").arg(missing));
+    EXPECT_FALSE(QFile::exists(missing));
+}
+
+TEST_F(MainWindowTest, CutCellsShowTheirWholeTextAsTooltip)
+{
+    auto window = Open();
+    Activate(*window);
+    const std::string longLocation = "Rechenzentrum " + std::string(80, 'N') + " &amp; Halle 3";
+    window->AddDeviceRow(FullDevice("192.168.1.20", longLocation));
+    window->AddDeviceRow(FullDevice("192.168.1.21", std::string(600, 'z')));
+    QWidget* viewport = window->List()->viewport();
+    const auto hover = [&](int row, int column) {
+        const QPoint at = CellCentre(*window, row, column);
+        QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(hover(0, 5), QString()); // the address fits
+    EXPECT_EQ(hover(0, 6),
+              QStringLiteral("Rechenzentrum ") + QString(80, QLatin1Char('N')) + QStringLiteral(" & Halle 3"));
+    // Past the cell's limit of characters the tooltip still holds all of them.
+    EXPECT_EQ(Cell(*window, 1, 6).size(), CTrawlixDlg::kMaxCellChars);
+    EXPECT_EQ(hover(1, 6).size(), 600);
+}
+
+TEST_F(MainWindowTest, AnEnlargedWindowGivesItsRoomToTheList)
+{
+    auto window = Open();
+    const QSize templateSize = window->MapDialogRect(QRect(0, 0, 652, 320)).size();
+    EXPECT_EQ(window->minimumSize(), templateSize);
+    EXPECT_EQ(window->size(), templateSize);
+    const auto geometry = [&](int id) { return window->Control(id)->geometry(); };
+    const QRect list = geometry(CTrawlixDlg::kIdList);
+    const QRect exit = geometry(trawlix::ui::kIdOk);
+    const QRect start = geometry(CTrawlixDlg::kIdStartStop);
+    const QRect settings = geometry(CTrawlixDlg::kIdSettings);
+    const QRect progress = geometry(CTrawlixDlg::kIdProgress);
+    const int location = window->List()->columnWidth(6);
+
+    window->resize(templateSize + QSize(200, 100));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(geometry(CTrawlixDlg::kIdList), list.adjusted(0, 0, 200, 100));
+    EXPECT_EQ(geometry(trawlix::ui::kIdOk), exit.translated(200, 100));
+    EXPECT_EQ(geometry(CTrawlixDlg::kIdStartStop), start.translated(200, 0));
+    EXPECT_EQ(geometry(CTrawlixDlg::kIdSettings), settings.translated(200, 0));
+    EXPECT_EQ(geometry(CTrawlixDlg::kIdProgress), progress.adjusted(0, 100, 200, 100));
+    EXPECT_EQ(window->List()->columnWidth(6), location + 200);
+
+    // Never smaller than the template; back at its size everything is where it was.
+    window->resize(200, 100);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->size(), templateSize);
+    EXPECT_EQ(geometry(CTrawlixDlg::kIdList), list);
+    EXPECT_EQ(window->List()->columnWidth(6), location);
 }
 
 } // namespace

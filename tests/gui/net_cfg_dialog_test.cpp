@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -144,6 +145,35 @@ TEST_F(NetCfgTest, ChoosingAStoredEntryShowsItWithTheStoredFirstHost)
     emit stored->activated(index);
     EXPECT_EQ(Address(dialog)->Text(), QStringLiteral("10.0.0.1"));
     EXPECT_EQ(dialog.subnet, "10.0.0.*");
+}
+
+TEST_F(NetCfgTest, ATypedDottedNetworkAndAHostAbove254)
+{
+    CNetCfg dialog(SampleSettings());
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    const auto type = [](const char* keys) {
+        for (const char* key = keys; *key != '\0'; ++key)
+            QTest::keyClick(QApplication::focusWidget(), *key);
+    };
+    // Over the address 192.168.1.20: select the first field and type a network, dots and all.
+    QTest::mouseClick(Address(dialog)->FieldEdit(0), Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    type("10.0.77");
+    EXPECT_EQ(Address(dialog)->Text(), QStringLiteral("10.0.77.20"));
+    // No field takes 255 or more here: 300 becomes 254, with the hint.
+    QTest::mouseClick(Address(dialog)->FieldEdit(3), Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    type("300");
+    EXPECT_EQ(Address(dialog)->Field(3), 254);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("300 is not a valid entry. Please specify a value between 0 and 254."));
+    type("25");
+    LastHost(dialog)->setText(QStringLiteral("40"));
+    ClickOk(dialog);
+    EXPECT_EQ(dialog.result(), 1);
+    EXPECT_EQ(dialog.subnet, "10.0.77.*");
+    EXPECT_EQ(dialog.firstHost, 25);
 }
 
 TEST_F(NetCfgTest, SubnetTextsAreReadFieldByFieldIntoTheAddressRange)

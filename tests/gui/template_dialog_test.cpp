@@ -9,7 +9,7 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -55,7 +55,7 @@ bool IsOfKind(QWidget* widget, ControlKind kind)
     case ControlKind::DropDown:
         return qobject_cast<SortedComboBox*>(widget) != nullptr;
     case ControlKind::ListView:
-        return qobject_cast<QTreeWidget*>(widget) != nullptr;
+        return qobject_cast<QTreeView*>(widget) != nullptr;
     case ControlKind::Progress:
         return qobject_cast<QProgressBar*>(widget) != nullptr;
     }

@@ -11,7 +11,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QProgressBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -105,19 +105,24 @@ protected:
     }
 
     static void Click(CTrawlixDlg& window, int id) { qobject_cast<QAbstractButton*>(window.Control(id))->click(); }
+    static int Rows(const CTrawlixDlg& window) { return window.List()->model()->rowCount(); }
+    static QString Text(const CTrawlixDlg& window, int row, int column)
+    {
+        return window.List()->model()->index(row, column).data().toString();
+    }
     static QStringList Column(const CTrawlixDlg& window, int column)
     {
         QStringList texts;
-        for (int i = 0; i < window.List()->topLevelItemCount(); ++i)
-            texts << window.List()->topLevelItem(i)->text(column);
+        for (int i = 0; i < Rows(window); ++i)
+            texts << Text(window, i, column);
         texts.sort();
         return texts;
     }
     static QString Cell(const CTrawlixDlg& window, const QString& ip, int column)
     {
-        for (int i = 0; i < window.List()->topLevelItemCount(); ++i)
-            if (window.List()->topLevelItem(i)->text(5) == ip)
-                return window.List()->topLevelItem(i)->text(column);
+        for (int i = 0; i < Rows(window); ++i)
+            if (Text(window, i, 5) == ip)
+                return Text(window, i, column);
         return QStringLiteral("(no row)");
     }
 
@@ -157,7 +162,7 @@ TEST_F(WindowOnSimulatedNetwork, SearchListsEveryAdapterAndEndsWithTheFirstRowSe
     EXPECT_EQ(Cell(*window, QStringLiteral("10.56.0.5"), 0), QStringLiteral("Access denied!"));
     EXPECT_TRUE(window->DefaultAddressFound());
     EXPECT_EQ(window->SelectedIndex(), 0);
-    EXPECT_TRUE(window->List()->topLevelItem(0)->isSelected());
+    EXPECT_TRUE(window->List()->selectionModel()->isRowSelected(0, {}));
     EXPECT_EQ(window->LabelText(), QStringLiteral("Scan 10.10.10.10 and Network from 10.56.0.1 to 10.56.0.6"));
     EXPECT_EQ(window->Pointer(), trawlix::ui::PointerState::Idle);
 }
@@ -169,7 +174,7 @@ TEST_F(WindowOnSimulatedNetwork, StopWithTenHangingHostsReturnsToIdleAtOnce)
     auto window = Open();
     Click(*window, CTrawlixDlg::kIdStartStop);
     // The factory address and .1 answer; then every job waits on a host that never answers.
-    ASSERT_TRUE(WaitUntil([&] { return window->List()->topLevelItemCount() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return Rows(*window) == 2; }));
     std::this_thread::sleep_for(300ms);
     ASSERT_TRUE(window->IsSearching());
 
@@ -189,10 +194,11 @@ TEST_F(WindowOnSimulatedNetwork, StopWithTenHangingHostsReturnsToIdleAtOnce)
         QCoreApplication::processEvents();
     EXPECT_EQ(Column(*window, 5), (QStringList{QStringLiteral("10.10.10.10"), QStringLiteral("10.58.0.1")}));
     EXPECT_EQ(window->SelectedIndex(), 0);
+    EXPECT_EQ(window->LabelText(), QStringLiteral("Scan 10.10.10.10 and Network from 10.58.0.1 to 10.58.0.11"));
 
     // The window searches again right away and the hanging hosts hold nothing from the first run.
     Click(*window, CTrawlixDlg::kIdStartStop);
-    ASSERT_TRUE(WaitUntil([&] { return window->List()->topLevelItemCount() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return Rows(*window) == 2; }));
     Click(*window, CTrawlixDlg::kIdStartStop);
     EXPECT_FALSE(window->IsSearching());
 }

@@ -81,8 +81,10 @@ TEST(DialogTemplateDataTest, TemplatesCarryTheirCaptionsGeometryAndStyles)
 
     const DialogTemplate& noRoute = LoadDialogTemplate(146, Language::English);
     EXPECT_EQ(noRoute.controls[5].caption,
-              "Restart Trawlix with administrative rights: Right click on Trawlix and choose \"Run as "
-              "administrator\".");
+              "Start Trawlix again as root (for example with sudo), or give it the CAP_NET_ADMIN capability.");
+    EXPECT_EQ(LoadDialogTemplate(146, Language::German).controls[5].caption,
+              "Starten Sie Trawlix erneut als root (zum Beispiel mit sudo) oder geben Sie dem Programm die "
+              "Capability CAP_NET_ADMIN.");
     EXPECT_EQ(noRoute.Find(1009)->imageId, 144);
     EXPECT_EQ(LoadDialogTemplate(146, Language::German).height, 100);
     EXPECT_EQ(LoadDialogTemplate(131, Language::German).Find(2)->caption, "Abbruch");

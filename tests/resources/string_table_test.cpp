@@ -36,10 +36,10 @@ std::vector<char> Conversions(const std::string& text)
     return result;
 }
 
-TEST(StringTableTest, BothLanguagesHoldExactlyTheIds101To135)
+TEST(StringTableTest, BothLanguagesHoldExactlyTheIds101To143)
 {
     std::set<int> expected;
-    for (int id = 101; id <= 135; ++id)
+    for (int id = 101; id <= 143; ++id)
         expected.insert(id);
     EXPECT_EQ(IdsOf(trawlix::strings::kEnglish, trawlix::strings::kEnglishCount), expected);
     EXPECT_EQ(IdsOf(trawlix::strings::kGerman, trawlix::strings::kGermanCount), expected);
@@ -54,7 +54,7 @@ TEST(StringTableTest, BothLanguagesHoldExactlyTheIds101To135)
 TEST(StringTableTest, TranslationsKeepThePrintfConversions)
 {
     // A caller formats a text with one argument list for both languages.
-    for (int id = 101; id <= 135; ++id)
+    for (int id = 101; id <= 143; ++id)
         EXPECT_EQ(Conversions(LoadString(id, Language::English)), Conversions(LoadString(id, Language::German))) << id;
 }
 
@@ -88,6 +88,8 @@ TEST(StringTableTest, ExactTexts)
         {133, Language::German, "Ungültiger IP-Bereich."},
         {134, Language::English, "Access denied!"},
         {134, Language::German, "Zugriff verweigert!"},
+        {136, Language::German, "%d ist kein gültiger Eintrag. Bitte geben Sie einen Wert zwischen %d und %d an."},
+        {143, Language::English, "The list could not be written to \"%s\":\n%s"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(LoadString(c.id, c.language), c.text) << c.id;
@@ -95,7 +97,7 @@ TEST(StringTableTest, ExactTexts)
 
 TEST(StringTableTest, UnknownIdsGiveEmptyTexts)
 {
-    for (int id : {0, -1, 100, 136, 1004})
+    for (int id : {0, -1, 100, 144, 1004})
         EXPECT_EQ(LoadString(id, Language::German), "") << id;
 }
 

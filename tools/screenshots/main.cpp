@@ -1,13 +1,14 @@
 // trawlix-screenshots: shows the program's windows under an X server (Xvfb in a private network
 // namespace, see scripts/screenshots.sh) and saves what the screen shows: the main window after a
-// search of the simulated network, the settings dialog, the firmware dialog for the first adapter,
-// the "No route?" dialog and the About box.
+// search of the simulated network, with the device list's context menu open and enlarged, the
+// settings dialog, the firmware dialog for the first adapter, the "No route?" dialog and the
+// About box.
 //   trawlix-screenshots OUTDIR en|de UPDATE-SERVER SUBNET
 #include "app/app_settings.h"
-#include "ui/firmware_dlg.h"
 #include "probe/job_probes.h"
 #include "resources/string_table.h"
 #include "ui/about_dialog.h"
+#include "ui/firmware_dlg.h"
 #include "ui/framework/gui_queue_bridge.h"
 #include "ui/framework/template_dialog.h"
 #include "ui/net_cfg_dialog.h"
@@ -15,12 +16,16 @@
 #include "ui/trawlix_dlg.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QIcon>
+#include <QMenu>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTreeWidget>
+#include <QTimer>
+#include <QTreeView>
 
 #include <cstdio>
 
@@ -44,6 +49,30 @@ bool Shoot(QWidget& window, const QString& file)
     window.raise();
     Settle(400);
     const bool saved = window.grab().save(file);
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", file.toUtf8().constData());
+    return saved;
+}
+
+// The window with the device list's context menu open on its second row, as the screen shows
+// both (the menu is a window of its own).
+bool ShootListMenu(CTrawlixDlg& window, const QString& file)
+{
+    QTreeView* list = window.List();
+    const QModelIndex row = list->model()->index(1, 1);
+    const QPoint at = list->visualRect(row).center();
+    bool saved = false;
+    QTimer::singleShot(400, &window, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        const QRect area =
+            menu != nullptr ? window.frameGeometry().united(menu->frameGeometry()) : window.frameGeometry();
+        saved =
+            QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(file);
+        if (menu != nullptr)
+            menu->close();
+    });
+    // A right click's context menu event, which the list answers with its menu.
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &event);
     std::printf("%s %s\n", saved ? "saved" : "FAILED", file.toUtf8().constData());
     return saved;
 }
@@ -122,6 +151,11 @@ int main(int argc, char** argv)
             Settle(50);
         window.List()->setFocus();
         ok = Shoot(window, out + QStringLiteral("/main-window") + suffix) && ok;
+        ok = ShootListMenu(window, out + QStringLiteral("/context-menu") + suffix) && ok;
+        const QSize size = window.size();
+        window.resize(size + QSize(240, 220));
+        ok = Shoot(window, out + QStringLiteral("/main-window-large") + suffix) && ok;
+        window.resize(size);
 
         CNetCfg settingsDialog(window.Settings(), &window);
         ok = Shoot(settingsDialog, out + QStringLiteral("/settings") + suffix) && ok;

@@ -1,41 +1,49 @@
 #include "ui/framework/controls.h"
 
+#include "resources/string_table.h"
+#include "support/text/strings.h"
+#include "ui/framework/utf8_text.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStringList>
+#include <QToolTip>
 #include <QValidator>
 
 #include <algorithm>
+#include <memory>
 
 namespace trawlix::ui {
 
 namespace {
 
-// Digits only, at most three, and no value above the field's upper bound.
+// Digits only, at most three. A value above the field's range is let through so that the
+// control can bring it to the upper bound and say so.
+bool IsFieldText(const QString& text)
+{
+    return text.size() <= 3 && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 class FieldValidator final : public QValidator
 {
 public:
-    FieldValidator(const int* high, QObject* parent) : QValidator(parent), high_(high) {}
-
-    State validate(QString& input, int&) const override
-    {
-        if (input.isEmpty())
-            return Acceptable;
-        if (input.size() > 3)
-            return Invalid;
-        for (const QChar c : input) {
-            if (!c.isDigit() || c.unicode() > '9')
-                return Invalid;
-        }
-        return input.toInt() <= *high_ ? Acceptable : Invalid;
-    }
-
-private:
-    const int* high_;
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override { return IsFieldText(input) ? Acceptable : Invalid; }
 };
+
+bool IsSeparator(const QKeyEvent& key)
+{
+    // The keypad's decimal key gives a comma on some layouts (German among them).
+    return key.key() == Qt::Key_Period || (key.key() == Qt::Key_Comma && (key.modifiers() & Qt::KeypadModifier) != 0);
+}
 
 } // namespace
 
@@ -50,13 +58,9 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent)
         auto* field = new QLineEdit(this);
         field->setAlignment(Qt::AlignCenter);
         field->setMaxLength(3);
-        field->setValidator(new FieldValidator(&high_[i], field));
+        field->setValidator(new FieldValidator(field));
         field->installEventFilter(this);
-        connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
-            // Three digits complete a field; typing goes on in the next one.
-            if (text.size() == 3 && i + 1 < fields_.size())
-                fields_[i + 1]->setFocus();
-        });
+        connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) { OnFieldEdited(i, text); });
         connect(field, &QLineEdit::textChanged, this, &IpAddressEdit::AddressChanged);
         connect(field, &QLineEdit::editingFinished, this, [this, i] {
             // A value below the field's lower bound is raised to it when the field is left.
@@ -70,21 +74,150 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent)
     setFocusProxy(fields_[0]);
 }
 
+IpAddressEdit::~IpAddressEdit()
+{
+    // The fields outlive this part of the object while QWidget deletes them, and lose the focus
+    // then; their signals and events must not reach a control that is gone.
+    for (QLineEdit* field : fields_) {
+        field->removeEventFilter(this);
+        field->disconnect(this);
+    }
+}
+
 bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Period) {
-            for (std::size_t i = 0; i + 1 < fields_.size(); ++i) {
-                if (fields_[i] == watched && !fields_[i]->text().isEmpty()) {
-                    fields_[i + 1]->setFocus();
-                    fields_[i + 1]->selectAll();
-                }
-            }
+    const auto it = std::find(fields_.begin(), fields_.end(), watched);
+    if (it == fields_.end())
+        return QWidget::eventFilter(watched, event);
+    const auto field = static_cast<std::size_t>(it - fields_.begin());
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (OnFieldKey(field, *static_cast<QKeyEvent*>(event)))
             return true;
-        }
+        break;
+    case QEvent::ContextMenu:
+        ShowFieldMenu(field, static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    case QEvent::FocusOut:
+        if (justAdvanced_ == static_cast<int>(field))
+            justAdvanced_ = -1;
+        break;
+    default:
+        break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool IpAddressEdit::OnFieldKey(std::size_t field, const QKeyEvent& key)
+{
+    QLineEdit* const edit = fields_[field];
+    const bool justAdvanced = justAdvanced_ == static_cast<int>(field);
+    justAdvanced_ = -1;
+    if (key.matches(QKeySequence::Paste)) {
+        Paste(field);
+        return true;
+    }
+    if (IsSeparator(key)) {
+        // Right after the move that three digits made, the "." has been done for the user.
+        if (!justAdvanced && !edit->text().isEmpty() && field + 1 < fields_.size())
+            EnterField(field + 1, true);
+        return true;
+    }
+    const bool atStart = edit->cursorPosition() == 0 && !edit->hasSelectedText();
+    const bool atEnd = edit->cursorPosition() == edit->text().size() && !edit->hasSelectedText();
+    if (field > 0 && ((key.key() == Qt::Key_Backspace && edit->text().isEmpty()) ||
+                      (key.key() == Qt::Key_Left && key.modifiers() == Qt::NoModifier && atStart))) {
+        EnterField(field - 1, false);
+        return true;
+    }
+    if (field + 1 < fields_.size() && key.key() == Qt::Key_Right && key.modifiers() == Qt::NoModifier && atEnd) {
+        fields_[field + 1]->setFocus(Qt::OtherFocusReason);
+        fields_[field + 1]->setCursorPosition(0);
+        return true;
+    }
+    return false;
+}
+
+void IpAddressEdit::OnFieldEdited(std::size_t field, const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (ok && value > high_[field]) {
+        ClampWithHint(field, value);
+        return;
+    }
+    // Three digits complete a field; typing goes on in the next one.
+    if (text.size() == 3 && fields_[field]->cursorPosition() == 3 && field + 1 < fields_.size()) {
+        EnterField(field + 1, true);
+        justAdvanced_ = static_cast<int>(field + 1);
+    }
+}
+
+void IpAddressEdit::EnterField(std::size_t field, bool selectAll)
+{
+    QLineEdit* const edit = fields_[field];
+    edit->setFocus(Qt::OtherFocusReason);
+    if (selectAll)
+        edit->selectAll();
+    else
+        edit->setCursorPosition(static_cast<int>(edit->text().size()));
+}
+
+void IpAddressEdit::ClampWithHint(std::size_t field, int value)
+{
+    QLineEdit* const edit = fields_[field];
+    edit->setText(QString::number(high_[field]));
+    edit->selectAll();
+    const QString hint =
+        FromUtf8(FillPlaces(LoadString(trawlix::TextId::FieldRangeHint),
+                            {std::to_string(value), std::to_string(low_[field]), std::to_string(high_[field])}));
+    QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())), hint, edit);
+}
+
+void IpAddressEdit::Paste(std::size_t field)
+{
+    const QString text = QGuiApplication::clipboard()->text().trimmed();
+    if (!text.contains(QLatin1Char('.'))) {
+        fields_[field]->paste();
+        return;
+    }
+    // A whole address fills all four fields, a part of one the fields from here on.
+    const QStringList parts = text.split(QLatin1Char('.'));
+    const std::size_t first = parts.size() == 4 ? 0 : field;
+    if (first + static_cast<std::size_t>(parts.size()) > fields_.size())
+        return;
+    std::array<std::optional<int>, 4> values;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString part = parts[i].trimmed();
+        if (!IsFieldText(part))
+            return;
+        if (!part.isEmpty())
+            values[first + static_cast<std::size_t>(i)] = part.toInt();
+    }
+    std::size_t last = first;
+    for (std::size_t i = first; i < first + static_cast<std::size_t>(parts.size()); ++i) {
+        const std::optional<int> value = values[i];
+        if (value && *value > high_[i]) {
+            ClampWithHint(i, *value);
+        } else if (value) {
+            fields_[i]->setText(QString::number(*value));
+        } else {
+            fields_[i]->clear();
+        }
+        last = i;
+    }
+    EnterField(last, false);
+}
+
+void IpAddressEdit::ShowFieldMenu(std::size_t field, const QPoint& globalPos)
+{
+    // The field's own menu, with Paste taking a whole address as the key does.
+    std::unique_ptr<QMenu> menu(fields_[field]->createStandardContextMenu());
+    if (auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+        paste->disconnect();
+        connect(paste, &QAction::triggered, this, [this, field] { Paste(field); });
+    }
+    menu->exec(globalPos);
 }
 
 bool IpAddressEdit::IsBlank() const

@@ -9,18 +9,26 @@
 #include <cstdint>
 #include <optional>
 
+class QKeyEvent;
 class QLineEdit;
+class QPoint;
 
 // Controls the templates use beyond what Qt offers as it stands.
 namespace trawlix::ui {
 
-// An IPv4 address in four fields. Each field has a range (0..254 unless set otherwise); input
-// beyond it is refused. A field may be blank, and blank fields are told apart from zeros.
+// An IPv4 address in four fields, typed the way the platform's address control takes it: three
+// digits complete a field and typing goes on in the next, where a "." typed right after that
+// move is the one the control already supplied and is ignored; "." in a field with digits moves
+// on, Backspace in an empty field and the arrow keys at a field's edge move back and forth; a
+// value above a field's range becomes its upper bound with a short hint; a pasted dotted
+// address fills the fields. Each field has a range (0..255 unless set otherwise). A field may be
+// blank, and blank fields are told apart from zeros.
 class IpAddressEdit final : public QWidget
 {
     Q_OBJECT
 public:
     explicit IpAddressEdit(QWidget* parent = nullptr);
+    ~IpAddressEdit() override;
 
     // All four fields blank.
     [[nodiscard]] bool IsBlank() const;
@@ -47,9 +55,21 @@ signals:
 
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool OnFieldKey(std::size_t field, const QKeyEvent& key);
+    void OnFieldEdited(std::size_t field, const QString& text);
+    void ShowFieldMenu(std::size_t field, const QPoint& globalPos);
+    // The clipboard into the fields: a dotted address fills them, other text goes to `field`.
+    void Paste(std::size_t field);
+    // Moves the focus to `field` with its text selected (forwards) or the cursor at its end.
+    void EnterField(std::size_t field, bool selectAll);
+    // Puts a value above the field's range to its upper bound and says so beside the field.
+    void ClampWithHint(std::size_t field, int value);
+
     std::array<QLineEdit*, 4> fields_{};
     std::array<int, 4> low_{0, 0, 0, 0};
-    std::array<int, 4> high_{254, 254, 254, 254};
+    std::array<int, 4> high_{255, 255, 255, 255};
+    // The field the control moved to after three digits, until a key is typed there.
+    int justAdvanced_ = -1;
 };
 
 // A drop-down list that keeps its entries sorted (case-insensitively) when asked to, with the

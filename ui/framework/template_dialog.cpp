@@ -11,8 +11,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QTreeWidget>
+#include <QResizeEvent>
+#include <QTreeView>
 
+#include <algorithm>
 #include <mutex>
 
 namespace trawlix::ui {
@@ -168,7 +170,8 @@ QWidget* TemplateDialog::CreateControl(const ControlTemplate& control, QWidget*&
         break;
     }
     case ControlKind::ListView: {
-        auto* list = new QTreeWidget(this);
+        // The dialog gives the list its model.
+        auto* list = new QTreeView(this);
         list->setRootIsDecorated(false);
         list->setUniformRowHeights(true);
         list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -211,6 +214,35 @@ QWidget* TemplateDialog::Control(int id) const
 {
     const auto it = controls_.find(id);
     return it == controls_.end() ? nullptr : it->second;
+}
+
+void TemplateDialog::EnableDynamicLayout(const std::vector<std::pair<int, DynamicLayout>>& controls)
+{
+    templateSize_ = MapDialogRect(QRect(0, 0, template_.width, template_.height)).size();
+    setWindowFlags((windowFlags() & ~Qt::MSWindowsFixedSizeDialogHint) | Qt::WindowMaximizeButtonHint);
+    setMinimumSize(templateSize_);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setSizeGripEnabled(true);
+    dynamic_.clear();
+    for (const auto& [id, layout] : controls) {
+        if (QWidget* control = Control(id))
+            dynamic_.push_back({control, control->geometry(), layout});
+    }
+}
+
+void TemplateDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    if (dynamic_.empty())
+        return;
+    const int dx = std::max(0, width() - templateSize_.width());
+    const int dy = std::max(0, height() - templateSize_.height());
+    for (const DynamicControl& control : dynamic_) {
+        QRect rect = control.templateRect;
+        rect.translate(dx * control.layout.moveX / 100, dy * control.layout.moveY / 100);
+        rect.setSize(rect.size() + QSize(dx * control.layout.sizeX / 100, dy * control.layout.sizeY / 100));
+        control.widget->setGeometry(rect);
+    }
 }
 
 bool TemplateDialog::UpdateData(bool saveAndValidate)

@@ -8,12 +8,25 @@
 
 #include <functional>
 #include <map>
+#include <utility>
+#include <vector>
 
 // A dialog built from a template: controls at their dialog-unit positions in the dialog font,
-// fixed size, controls found by id, the framework's OK/Cancel handling and data exchange.
+// fixed size unless made resizable, controls found by id, the framework's OK/Cancel handling and
+// data exchange.
 namespace trawlix::ui {
 
 class DataExchange;
+
+// How a control follows a resizable dialog: the shares (0 to 100 percent) of the width and the
+// height the dialog gained over its template size by which the control moves and grows.
+struct DynamicLayout
+{
+    int moveX = 0;
+    int moveY = 0;
+    int sizeX = 0;
+    int sizeY = 0;
+};
 
 // Supplies the program's images by resource id (icons of icon controls). Without one, or for an
 // unknown id, icon controls stay empty.
@@ -45,6 +58,10 @@ public:
     // Ends a modal run with `result` (kIdOk, kIdCancel or a control id).
     void EndDialog(int result) { done(result); }
 
+    // Makes the dialog resizable (call before it is shown): the template's size is the smallest,
+    // the controls listed by id follow the size by their rule, the others keep their places.
+    void EnableDynamicLayout(const std::vector<std::pair<int, DynamicLayout>>& controls);
+
     void setVisible(bool visible) override;
     void accept() override { OnOK(); }
     void reject() override { OnCancel(); }
@@ -64,6 +81,7 @@ protected:
     virtual void OnCancel();
     // A button click; the default maps 1 and 2 to OnOK and OnCancel and emits Command otherwise.
     virtual void OnCommand(int id);
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Build();
@@ -73,6 +91,15 @@ private:
     DialogBaseUnits baseUnits_;
     std::map<int, QWidget*> controls_;
     bool initialised_ = false;
+
+    struct DynamicControl
+    {
+        QWidget* widget;
+        QRect templateRect;
+        DynamicLayout layout;
+    };
+    std::vector<DynamicControl> dynamic_;
+    QSize templateSize_;
 };
 
 } // namespace trawlix::ui
