@@ -2,8 +2,8 @@
 
 #include "cli/output.h"
 #include "resources/string_table.h"
-#include "scan/display_text.h"
-#include "scan/record_format.h"
+#include "scan/record/display_text.h"
+#include "scan/record/record_format.h"
 #include "support/text/ipv4.h"
 #include "support/text/strings.h"
 

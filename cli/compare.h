@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/options.h"
-#include "scan/device_record.h"
+#include "scan/record/device_record.h"
 
 #include <optional>
 #include <string>

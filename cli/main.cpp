@@ -1,14 +1,13 @@
 // trawlix-scan: searches a network for adapters from a terminal and prints what it found.
+#include "app/trace_config_file.h"
 #include "cli/compare.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "firmware/flash_tool.h"
-#include "platform/http_client.h"
+#include "net/http_client.h"
 #include "probe/job_probes.h"
 #include "resources/string_table.h"
-#include "scan/scan_context.h"
-#include "scan/scan_lock.h"
-#include "scan/scan_thread.h"
+#include "scan/search.h"
 #include "support/text/paths.h"
 #include "support/text/system.h"
 
@@ -33,25 +32,30 @@ extern "C" void OnInterrupt(int signal)
     g_interrupted.store(signal);
 }
 
-// The terminal's stand-in for the main window: the login, the collected records, the progress.
-class ConsoleWindow final : public IScanWindow
+// What the search delivered: the adapters found, the addresses without one (for --explain), the
+// progress bar on a terminal, and whether the search has ended.
+class SearchResults final
 {
 public:
-    ConsoleWindow(const ScanOptions& options, int total)
+    SearchResults(const ScanOptions& options, int total)
         : options_(options), total_(total), progress_(options.progress && isatty(STDERR_FILENO) == 1)
     {}
 
-    std::string CurrentUser() const override { return options_.user; }
-    std::string CurrentPassword() const override { return options_.password; }
-    bool CurrentUseHttps() const override { return options_.useHttps; }
-
-    static int OnScanResult(const DeviceRecord& record, void* context)
+    // The search's sink.
+    void Take(const DeviceRecord& record)
     {
-        if (context == nullptr)
-            return 0;
-        jwin::CJSmartLock hold(&scan::ScanLock());
-        static_cast<ConsoleWindow*>(static_cast<IScanWindow*>(context))->Take(record);
-        return 1;
+        std::lock_guard lock(mutex_);
+        if (record.endOfSearch) {
+            ended_ = true;
+        } else {
+            ++delivered_;
+            if (record.found)
+                found_.push_back(record);
+            else if (options_.explain)
+                missing_.push_back(record);
+            DrawProgress(record.ip);
+        }
+        changed_.notify_all();
     }
 
     // Waits for the end of the search or an interrupt; true when the search ended by itself.
@@ -88,22 +92,6 @@ public:
     }
 
 private:
-    void Take(const DeviceRecord& record)
-    {
-        std::lock_guard lock(mutex_);
-        if (record.endOfSearch) {
-            ended_ = true;
-        } else {
-            ++delivered_;
-            if (record.found)
-                found_.push_back(record);
-            else if (options_.explain)
-                missing_.push_back(record);
-            DrawProgress(record.ip);
-        }
-        changed_.notify_all();
-    }
-
     void DrawProgress(const std::string& address) const
     {
         if (!progress_ || total_ <= 0)
@@ -153,6 +141,8 @@ int ReportFlashTool(const ScanOptions& options)
 
 int main(int argc, char** argv)
 {
+    // The diagnostic trace reads the machine's configuration file at its first report.
+    XDbgSetConfigSource(app::TraceConfigFile());
     // A reader that went away shows as a failed write (EPIPE), which ends the program quietly.
     signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -193,7 +183,7 @@ int main(int argc, char** argv)
         earlier = std::move(read.devices);
     }
 
-    platform::HttpGlobalInit();
+    net::HttpGlobalInit();
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
@@ -202,37 +192,40 @@ int main(int argc, char** argv)
 
     const int rangeCount = options.scanRange ? options.lastHost - options.firstHost + 1 : 0;
     const int total = (rangeCount > 0 ? rangeCount : 0) + (options.scanDefaultAddress ? 1 : 0);
-    ConsoleWindow window(options, total);
+    SearchResults results(options, total);
     ProbeConfig probeConfig;
     if (!options.updateServer.empty())
         probeConfig.updateServer = options.updateServer;
 
+    scan::SearchPlan plan;
+    plan.networks.push_back({options.prefix, options.firstHost, options.lastHost});
+    plan.scanRange = options.scanRange;
+    plan.scanDefaultAddress = options.scanDefaultAddress;
+    plan.user = options.user;
+    plan.password = options.password;
+    plan.useHttps = options.useHttps;
+    plan.jobs = options.jobs;
+    plan.discovery = options.discovery;
+
     bool completed = false;
     {
-        CScanThread controller(&ConsoleWindow::OnScanResult, &window, MakeJobProbes(probeConfig));
-        controller.SetMaxJobs(options.jobs);
-        controller.SetDiscovery(options.discovery);
-        controller.scanDefaultAddress = options.scanDefaultAddress;
-        controller.scanRange = options.scanRange;
-        controller.SetPlan(options.prefix + ".*", options.firstHost, options.lastHost);
-        if (!controller.Start(10000, false)) {
+        scan::Search search([&results](const DeviceRecord& record) { results.Take(record); },
+                            MakeJobProbes(probeConfig));
+        if (!search.Start(plan)) {
             std::fputs("trawlix-scan: the search could not be started\n", stderr);
             return 1;
         }
-        completed = window.WaitForEnd();
-        if (!completed) {
-            // The Stop button's way: no new jobs, every running probe told to give up, then wait.
-            controller.abortRequested = true;
-            controller.StopAllJobs();
-        }
-        controller.Stop(jwin::kNoTimeLimit, false);
+        completed = results.WaitForEnd();
+        // After an interrupt the Stop button's way: no new jobs, every running probe told to give
+        // up, then wait; after the end it only waits for the threads.
+        search.Stop();
     }
-    window.ClearProgress();
-    const std::vector<DeviceRecord> found = window.Found();
+    results.ClearProgress();
+    const std::vector<DeviceRecord> found = results.Found();
     // The reasons follow the list on standard error, also after an interrupted search.
     auto explain = [&] {
         if (options.explain)
-            std::fputs(FormatExplanation(window.Missing(), options.format).c_str(), stderr);
+            std::fputs(FormatExplanation(results.Missing(), options.format).c_str(), stderr);
     };
     if (!completed) {
         // What was found so far is printed; an unfinished search is not compared, as every

@@ -2,7 +2,7 @@
 
 #include "cli/scan_network.h"
 #include "firmware/update_check.h"
-#include "scan/record_format.h"
+#include "scan/record/record_format.h"
 
 #include <charconv>
 #include <fstream>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/record_format.h"
+#include "scan/record/record_format.h"
 
 #include <optional>
 #include <string>

@@ -1,23 +1,18 @@
 #include "cli/output.h"
 
 #include "resources/string_table.h"
-#include "scan/display_text.h"
+#include "scan/record/display_text.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-namespace {
-
-constexpr int kTextNoDeviceFound = 124;
-constexpr int kTextFirstColumn = 113;
-
-} // namespace
-
 std::vector<std::string> ColumnHeaders()
 {
+    using trawlix::TextId;
     std::vector<std::string> headers;
-    for (int id = kTextFirstColumn; id < kTextFirstColumn + 7; ++id)
+    for (const TextId id : {TextId::ColumnDevice, TextId::ColumnFirmware, TextId::ColumnUpdate,
+                            TextId::ColumnManufacturer, TextId::ColumnMac, TextId::ColumnIp, TextId::ColumnLocation})
         headers.push_back(trawlix::LoadString(id));
     return headers;
 }
@@ -25,7 +20,7 @@ std::vector<std::string> ColumnHeaders()
 std::string FormatDeviceList(const std::vector<DeviceRecord>& records, ScanOptions::Format format)
 {
     if (format == ScanOptions::Format::Table && records.empty())
-        return trawlix::LoadString(kTextNoDeviceFound) + "\n";
+        return trawlix::LoadString(trawlix::TextId::NoDeviceFound) + "\n";
     return FormatRecords(records, format, ColumnHeaders());
 }
 

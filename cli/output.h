@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/options.h"
-#include "scan/record_format.h"
+#include "scan/record/record_format.h"
 
 #include <cstdio>
 #include <optional>

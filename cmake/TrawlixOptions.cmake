@@ -29,23 +29,18 @@ endif()
 
 find_package(Threads REQUIRED)
 
-set(TRAWLIX_CORE_LIBS "" CACHE INTERNAL "")
+# Headers are included by their path from the source root ("support/text/token.h"). This one
+# target carries that include directory; every library links it instead of publishing a folder.
+# Which folder may include which is the layer check's business (cmake/layer_check.cmake).
+add_library(trawlix_source_root INTERFACE)
+target_include_directories(trawlix_source_root INTERFACE ${PROJECT_SOURCE_DIR})
 
-# trawlix_core_library(<name> SOURCES ... [LIBS ...])
-# A static part of the Qt-free core. Headers are included by their path from the source root
-# ("support/text/token.h"), so each target publishes the root, not its own folder.
+# trawlix_core_library(<name> SOURCES ... [PUBLIC lib ...] [PRIVATE lib ...])
+# A static part of the Qt-free core. PUBLIC: what its headers include; PRIVATE: what only its
+# sources use.
 function(trawlix_core_library name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
-    if(NOT ARG_SOURCES)
-        # A part whose code has not been written yet: headers only.
-        add_library(${name} INTERFACE)
-        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
-        target_link_libraries(${name} INTERFACE ${ARG_LIBS} Threads::Threads)
-    else()
-        add_library(${name} STATIC ${ARG_SOURCES})
-        target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
-        target_link_libraries(${name} PUBLIC ${ARG_LIBS} Threads::Threads)
-        set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
-    endif()
-    set(TRAWLIX_CORE_LIBS ${TRAWLIX_CORE_LIBS} ${name} CACHE INTERNAL "")
+    cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_link_libraries(${name} PUBLIC trawlix_source_root ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE} Threads::Threads)
+    set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
 endfunction()

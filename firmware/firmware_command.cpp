@@ -2,6 +2,7 @@
 
 #include "firmware/update_check.h"
 #include "resources/string_table.h"
+#include "support/text/strings.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -9,36 +10,13 @@
 
 namespace {
 
-// Texts of the command.
-constexpr int kTextMessageWithTool = 104;
-constexpr int kTextDownloadTitle = 105;
-constexpr int kTextDownloadButton = 106;
-constexpr int kTextDownloadOrUpdateTitle = 107;
-constexpr int kTextUpdateButton = 108;
-constexpr int kTextMessageWithoutTool = 109;
-constexpr int kTextAfterZipDownload = 110;
-constexpr int kTextDowngrade = 111;
-constexpr int kTextUpdateTitle = 112;
-constexpr int kTextOtherOem = 132;
-constexpr int kTextAfterTarDownload = 135;
+using trawlix::TextId;
 
-// Fills the "%s" and "%d" places of a string-table text in order. The values come from adapters
-// and the vendor's page, so they are inserted as text, never used as a format.
-std::string Fill(int id, const std::vector<std::string>& values)
+// A string-table text with its places filled. The values come from adapters and the vendor's page,
+// so they are inserted as text, never used as a format.
+std::string Fill(TextId id, const std::vector<std::string>& values)
 {
-    const std::string format = trawlix::LoadString(id);
-    std::string out;
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() && (format[i + 1] == 's' || format[i + 1] == 'd')) {
-            out += next < values.size() ? values[next] : std::string();
-            ++next;
-            ++i;
-        } else {
-            out += format[i];
-        }
-    }
-    return out;
+    return FillPlaces(trawlix::LoadString(id), values);
 }
 
 // Leading decimal number of a text ("%lf" rules), 0 without one.
@@ -77,7 +55,7 @@ bool OemCheckPasses(const DeviceRecord& record, int toolOem, FirmwareCommandUi& 
     const int adapterOem = LeadingInteger(record.oem);
     if (toolOem < 0 || toolOem == adapterOem)
         return true;
-    return ui.AskYesNo(Fill(kTextOtherOem, {std::to_string(adapterOem), std::to_string(toolOem)})) ==
+    return ui.AskYesNo(Fill(TextId::OtherOem, {std::to_string(adapterOem), std::to_string(toolOem)})) ==
            FirmwareCommandUi::kYes;
 }
 
@@ -133,17 +111,17 @@ void OnUpdateFirmware(const FirmwareCommandContext& context, FirmwareCommandUi& 
     if (!toolUsable) {
         if (record->updateState == 1) {
             FirmwareCommandUi::FirmwareDialog dialog;
-            dialog.title = trawlix::LoadString(kTextDownloadTitle);
-            dialog.message = Fill(kTextMessageWithoutTool, {record->firmware, record->latestFirmware});
-            dialog.downloadText = Fill(kTextDownloadButton, {record->latestFirmware});
+            dialog.title = trawlix::LoadString(TextId::DownloadTitle);
+            dialog.message = Fill(TextId::MessageWithoutTool, {record->firmware, record->latestFirmware});
+            dialog.downloadText = Fill(TextId::DownloadButton, {record->latestFirmware});
             dialog.showDownload = true;
             dialog.iconId = FirmwareCommandUi::kInformationIcon;
             if (ui.AskFirmware(dialog) != FirmwareCommandUi::kDownload)
                 return;
             if (!ui.OpenUrl(FirmwareDownloadUrl(context.vendorHost, *record, record->jsonApi)))
                 return;
-            ui.Warn(record->jsonApi ? Fill(kTextAfterTarDownload, {PaddedOem(record->oem)})
-                                    : Fill(kTextAfterZipDownload, {record->oem}));
+            ui.Warn(record->jsonApi ? Fill(TextId::AfterTarDownload, {PaddedOem(record->oem)})
+                                    : Fill(TextId::AfterZipDownload, {record->oem}));
         } else if (record->updateState == 0) {
             ui.Warn("This box should not appear!");
         }
@@ -154,17 +132,17 @@ void OnUpdateFirmware(const FirmwareCommandContext& context, FirmwareCommandUi& 
     const std::string localVersion = LocalFirmwareVersion(tool, record->deviceId, record->firmware);
     if (record->updateState == 1) {
         FirmwareCommandUi::FirmwareDialog dialog;
-        dialog.title = trawlix::LoadString(kTextDownloadOrUpdateTitle);
-        dialog.message = Fill(kTextMessageWithTool, {record->firmware, localVersion, record->latestFirmware});
-        dialog.downloadText = Fill(kTextDownloadButton, {record->latestFirmware});
-        dialog.updateText = Fill(kTextUpdateButton, {localVersion});
+        dialog.title = trawlix::LoadString(TextId::DownloadOrUpdateTitle);
+        dialog.message = Fill(TextId::MessageWithTool, {record->firmware, localVersion, record->latestFirmware});
+        dialog.downloadText = Fill(TextId::DownloadButton, {record->latestFirmware});
+        dialog.updateText = Fill(TextId::UpdateButton, {localVersion});
         dialog.showDownload = true;
         dialog.showUpdate = true;
         dialog.iconId = FirmwareCommandUi::kInformationIcon;
         const int choice = ui.AskFirmware(dialog);
         if (choice == FirmwareCommandUi::kDownload) {
             if (ui.OpenUrl(FirmwareDownloadUrl(context.vendorHost, *record, false)))
-                ui.Warn(Fill(kTextAfterZipDownload, {record->oem}));
+                ui.Warn(Fill(TextId::AfterZipDownload, {record->oem}));
         } else if (choice == FirmwareCommandUi::kUpdate) {
             if (OemCheckPasses(*record, toolOem, ui))
                 LaunchAgainst(tool, record->ip, ui);
@@ -174,9 +152,9 @@ void OnUpdateFirmware(const FirmwareCommandContext& context, FirmwareCommandUi& 
     if (record->updateState == 0) {
         if (LeadingNumber(localVersion) < LeadingNumber(record->firmware)) {
             FirmwareCommandUi::FirmwareDialog dialog;
-            dialog.title = trawlix::LoadString(kTextUpdateTitle);
-            dialog.message = Fill(kTextDowngrade, {record->firmware, localVersion});
-            dialog.updateText = Fill(kTextUpdateButton, {localVersion});
+            dialog.title = trawlix::LoadString(TextId::UpdateTitle);
+            dialog.message = Fill(TextId::Downgrade, {record->firmware, localVersion});
+            dialog.updateText = Fill(TextId::UpdateButton, {localVersion});
             dialog.showUpdate = true;
             dialog.iconId = FirmwareCommandUi::kWarningIcon;
             if (ui.AskFirmware(dialog) == FirmwareCommandUi::kCancel)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "firmware/flash_tool.h"
-#include "scan/device_record.h"
+#include "scan/record/device_record.h"
 
 #include <string>
 #include <vector>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scan/device_record.h"
+#include "scan/record/device_record.h"
 
 // The vendor's flashing tool beside the program: finding it among the executables of a folder
 // by the original file name in its version resource, its OEM number from the name of its

@@ -1,6 +1,6 @@
 #include "firmware/update_check.h"
 
-#include "probe/http_fetcher.h"
+#include "net/http_fetcher.h"
 #include "resources/string_table.h"
 #include "support/text/strings.h"
 #include "support/trace/xdbg.h"
@@ -13,11 +13,6 @@
 #include <utility>
 
 namespace {
-
-constexpr int kTextNotPossible = 120;
-constexpr int kTextInfoNotAvailable = 121;
-constexpr int kTextAvailable = 122;
-constexpr int kTextUpToDate = 123;
 
 // Compact versions below 4.00 belong to adapters this program cannot update.
 constexpr double kOldestUpdatable = 400.0;
@@ -47,11 +42,7 @@ constexpr const char* kLatestVersionLabel = "Latest version:</b></td><td class=\
 
 std::string FormatAvailable(const std::string& latest)
 {
-    const std::string format = trawlix::LoadString(kTextAvailable);
-    const std::size_t at = format.find("%s");
-    if (at == std::string::npos)
-        return format;
-    return format.substr(0, at) + latest + format.substr(at + 2);
+    return FillPlaces(trawlix::LoadString(trawlix::TextId::Available), {latest});
 }
 
 } // namespace
@@ -112,14 +103,14 @@ std::string CheckFirmwareUpdate(const std::string& model, DeviceRecord* record, 
                                 const std::string& oem, const UpdateCheckContext& context)
 {
     if (record == nullptr)
-        return trawlix::LoadString(kTextInfoNotAvailable);
+        return trawlix::LoadString(trawlix::TextId::InfoNotAvailable);
     if (!record->jsonApi) {
         double compact = 0;
         if (!ReadVersionNumber(compactVersion, &compact))
             compact = 0;
         if (compact < kOldestUpdatable) {
             record->updateState = 2;
-            return trawlix::LoadString(kTextNotPossible);
+            return trawlix::LoadString(trawlix::TextId::NotPossible);
         }
     }
 
@@ -130,27 +121,27 @@ std::string CheckFirmwareUpdate(const std::string& model, DeviceRecord* record, 
     if (path.empty()) {
         std::string cut = model.substr(0, model.find("RS485"));
         XDbgTrace("DevID not found: <%s>", cut.c_str());
-        return trawlix::LoadString(kTextInfoNotAvailable);
+        return trawlix::LoadString(trawlix::TextId::InfoNotAvailable);
     }
 
     std::string page;
     if (!FetchPage(context.server, path, &page, context.stop))
-        return trawlix::LoadString(kTextInfoNotAvailable);
+        return trawlix::LoadString(trawlix::TextId::InfoNotAvailable);
 
     std::string yours;
     std::string latest;
     if (!ExtractLabelValue(kYourVersionLabel, page, &yours) || !ExtractLabelValue(kLatestVersionLabel, page, &latest))
-        return trawlix::LoadString(kTextInfoNotAvailable);
+        return trawlix::LoadString(trawlix::TextId::InfoNotAvailable);
 
     double yourNumber = 0;
     double latestNumber = 0;
     // Empty or non-numeric versions on the vendor's page say nothing about an update.
     if (!ReadVersionNumber(yours, &yourNumber) || !ReadVersionNumber(latest, &latestNumber))
-        return trawlix::LoadString(kTextInfoNotAvailable);
+        return trawlix::LoadString(trawlix::TextId::InfoNotAvailable);
     if (yourNumber < latestNumber) {
         record->updateState = 1;
         record->latestFirmware = latest;
         return FormatAvailable(latest);
     }
-    return trawlix::LoadString(kTextUpToDate);
+    return trawlix::LoadString(trawlix::TextId::UpToDate);
 }

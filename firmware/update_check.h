@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/device_record.h"
+#include "scan/record/device_record.h"
 #include "support/threads/stop_token.h"
 
 #include <string>

@@ -1,12 +1,12 @@
 #include "probe/address_knock.h"
 
-#include "platform/http_client.h"
-#include "platform/tcp_knock.h"
+#include "net/http_client.h"
+#include "net/tcp_knock.h"
 #include "probe/transfer_failure.h"
 
 #include <arpa/inet.h>
 
-KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const platform::PortAnswer> answers)
+KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const net::PortAnswer> answers)
 {
     KnockOutcome outcome;
     bool open = false;
@@ -14,19 +14,19 @@ KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const p
     bool allRefused = true;
     for (std::size_t i = 0; i < answers.size() && i < ports.size(); ++i) {
         switch (answers[i]) {
-        case platform::PortAnswer::Open:
+        case net::PortAnswer::Open:
             open = true;
             allRefused = false;
             break;
-        case platform::PortAnswer::Unknown:
+        case net::PortAnswer::Unknown:
             // No knock on this port: the probe tries it as it would without one.
             unknown = true;
             allRefused = false;
             break;
-        case platform::PortAnswer::Refused:
+        case net::PortAnswer::Refused:
             outcome.deadPorts.push_back({ports[i].port, KnockFailure(answers[i])});
             break;
-        case platform::PortAnswer::Silent:
+        case net::PortAnswer::Silent:
             outcome.deadPorts.push_back({ports[i].port, KnockFailure(answers[i])});
             allRefused = false;
             break;
@@ -43,10 +43,10 @@ KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const p
 
 void KnockAddresses(const std::vector<std::string>& addresses, const std::vector<KnockPort>& ports,
                     const std::function<bool()>& stopRequested, const KnockReport& report,
-                    const platform::EnvironmentLookup& environment, std::chrono::milliseconds connectTimeout)
+                    const net::EnvironmentLookup& environment, std::chrono::milliseconds connectTimeout)
 {
     if (connectTimeout.count() <= 0)
-        connectTimeout = std::chrono::milliseconds(platform::HttpLimits{}.connectTimeoutMs);
+        connectTimeout = std::chrono::milliseconds(net::HttpLimits{}.connectTimeoutMs);
     std::vector<std::uint32_t> knocked;
     std::vector<std::size_t> indexOf; // position in `knocked` -> index in `addresses`
     for (std::size_t i = 0; i < addresses.size(); ++i) {
@@ -56,7 +56,7 @@ void KnockAddresses(const std::vector<std::string>& addresses, const std::vector
             continue;
         }
         const bool proxied = std::any_of(ports.begin(), ports.end(), [&](const KnockPort& port) {
-            return platform::ReachedThroughProxy(port.scheme, addresses[i], environment);
+            return net::ReachedThroughProxy(port.scheme, addresses[i], environment);
         });
         if (proxied) {
             report(i, KnockOutcome{KnockVerdict::Proxied, {}, {}});
@@ -68,8 +68,8 @@ void KnockAddresses(const std::vector<std::string>& addresses, const std::vector
     std::vector<std::uint16_t> portNumbers;
     for (const KnockPort& port : ports)
         portNumbers.push_back(port.port);
-    platform::KnockPorts(knocked, portNumbers, connectTimeout, stopRequested,
-                         [&](std::size_t at, std::span<const platform::PortAnswer> answers) {
-                             report(indexOf[at], JudgeAnswers(ports, answers));
-                         });
+    net::KnockPorts(knocked, portNumbers, connectTimeout, stopRequested,
+                    [&](std::size_t at, std::span<const net::PortAnswer> answers) {
+                        report(indexOf[at], JudgeAnswers(ports, answers));
+                    });
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/proxy_rule.h"
-#include "platform/tcp_knock.h"
-#include "scan/probe_seam.h"
+#include "net/proxy_rule.h"
+#include "net/tcp_knock.h"
+#include "scan/record/probe_seam.h"
 
 #include <chrono>
 #include <cstdint>
@@ -25,9 +25,8 @@ struct KnockPort
 // probed as without the knock.
 void KnockAddresses(const std::vector<std::string>& addresses, const std::vector<KnockPort>& ports,
                     const std::function<bool()>& stopRequested, const KnockReport& report,
-                    const platform::EnvironmentLookup& environment = platform::ProcessEnvironment,
+                    const net::EnvironmentLookup& environment = net::ProcessEnvironment,
                     std::chrono::milliseconds connectTimeout = std::chrono::milliseconds(0));
 
 // The outcome for one address from the answers of its ports (in the order of `ports`).
-[[nodiscard]] KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports,
-                                        std::span<const platform::PortAnswer> answers);
+[[nodiscard]] KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const net::PortAnswer> answers);

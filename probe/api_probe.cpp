@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kTextAccessDenied = 134;
-
 // Parses with the classic reader and its default features (comments allowed, any root value).
 // Its nesting limit turns hostile documents into exceptions, which count as "does not parse".
 bool ParseDocument(const std::string& text, Json::Value* root)
@@ -148,7 +146,7 @@ namespace {
 ProbeFailure RequestFailure(const ApiSession& session, ProbeFailureKind kind, const std::string& what)
 {
     const TransferReport& report = session.LastReport();
-    if (report.failure != platform::HttpFailure::None)
+    if (report.failure != net::HttpFailure::None)
         return TransferFailure(report);
     if (report.status <= 0)
         return {ProbeFailureKind::Broken, what + " could not be sent"};
@@ -170,7 +168,7 @@ bool Login(const ProbeTarget& job, ApiSession* session, DeviceRecord* record, Pr
     if (status == 401) {
         record->found = true;
         record->jsonApi = true;
-        record->model = trawlix::LoadString(kTextAccessDenied);
+        record->model = trawlix::LoadString(trawlix::TextId::AccessDenied);
         *why = {ProbeFailureKind::LoginRefused, "the login was refused (HTTP 401)"};
     } else {
         *why = RequestFailure(*session, ProbeFailureKind::LoginFailed, "the login");

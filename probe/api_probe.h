@@ -1,9 +1,9 @@
 #pragma once
 
-#include "probe/http_fetcher.h"
+#include "net/http_fetcher.h"
 #include "probe/probe_config.h"
-#include "scan/device_record.h"
-#include "scan/probe_seam.h"
+#include "scan/record/device_record.h"
+#include "scan/record/probe_seam.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 
 #include "probe/address_knock.h"
 #include "probe/probe_config.h"
-#include "scan/probe_seam.h"
+#include "scan/record/probe_seam.h"
 
 #include <cstdint>
 #include <vector>

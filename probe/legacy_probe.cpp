@@ -1,7 +1,7 @@
 #include "probe/legacy_probe.h"
 
+#include "net/http_fetcher.h"
 #include "probe/firmware_version.h"
-#include "probe/http_fetcher.h"
 #include "probe/transfer_failure.h"
 #include "support/text/ipv4.h"
 #include "support/trace/xdbg.h"
@@ -94,7 +94,7 @@ bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const Prob
     std::string page;
     FetchReport report;
     // The status page is an adapter's: a redirect to https gets the TLS of old devices.
-    if (!FetchPage(job.address, "net.shtml", &page, FetchOptions{job.stop, platform::HttpPeer::Adapter}, &report)) {
+    if (!FetchPage(job.address, "net.shtml", &page, FetchOptions{job.stop, net::HttpPeer::Adapter}, &report)) {
         if (report.notFoundPage)
             *why = {ProbeFailureKind::PageNotFound,
                     "the page says \"file not found\" (HTTP " + std::to_string(report.status) + ")"};

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "probe/probe_config.h"
-#include "scan/device_record.h"
-#include "scan/probe_seam.h"
+#include "scan/record/device_record.h"
+#include "scan/record/probe_seam.h"
 
 #include <string>
 

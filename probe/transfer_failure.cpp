@@ -20,8 +20,8 @@ std::string TlsReason(const std::string& message)
 
 ProbeFailure TransferFailure(const TransferReport& report)
 {
-    using platform::HttpFailure;
-    const platform::HttpLimits limits;
+    using net::HttpFailure;
+    const net::HttpLimits limits;
     ProbeFailure why;
     switch (report.failure) {
     case HttpFailure::None:
@@ -75,18 +75,18 @@ ProbeFailure TransferFailure(const TransferReport& report)
     return why;
 }
 
-ProbeFailure KnockFailure(platform::PortAnswer answer)
+ProbeFailure KnockFailure(net::PortAnswer answer)
 {
     TransferReport report;
     switch (answer) {
-    case platform::PortAnswer::Refused:
-        report.failure = platform::HttpFailure::Refused;
+    case net::PortAnswer::Refused:
+        report.failure = net::HttpFailure::Refused;
         break;
-    case platform::PortAnswer::Silent:
-        report.failure = platform::HttpFailure::ConnectTimeout;
+    case net::PortAnswer::Silent:
+        report.failure = net::HttpFailure::ConnectTimeout;
         break;
-    case platform::PortAnswer::Open:
-    case platform::PortAnswer::Unknown:
+    case net::PortAnswer::Open:
+    case net::PortAnswer::Unknown:
         break;
     }
     return TransferFailure(report);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/tcp_knock.h"
-#include "probe/http_fetcher.h"
-#include "scan/probe_failure.h"
+#include "net/http_fetcher.h"
+#include "net/tcp_knock.h"
+#include "scan/record/probe_failure.h"
 
 // The reason of a transfer that gave no answer, in plain words: what failed, the TLS library's
 // own reason for a failed handshake, and where it happened when a redirect led elsewhere first.
@@ -14,4 +14,4 @@
 
 // The reason a probe would have given on a port that the discovery knock found dead: the same
 // words as for a connection that failed in the probe itself.
-[[nodiscard]] ProbeFailure KnockFailure(platform::PortAnswer answer);
+[[nodiscard]] ProbeFailure KnockFailure(net::PortAnswer answer);

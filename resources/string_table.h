@@ -1,9 +1,11 @@
 #pragma once
 
+#include "resources/text_id.h"
+
 #include <string>
 
 // User-visible texts by id (101-143), English and German with the same ids, compiled into the
-// core. Texts are UTF-8.
+// core. Texts are UTF-8. The code names them by TextId, generated from the language files.
 namespace trawlix {
 
 enum class Language { English, German };
@@ -18,5 +20,13 @@ void SetLanguage(Language language);
 // The text of `id` in the current (or given) language; empty for an unknown id.
 [[nodiscard]] std::string LoadString(int id);
 [[nodiscard]] std::string LoadString(int id, Language language);
+[[nodiscard]] inline std::string LoadString(TextId id)
+{
+    return LoadString(static_cast<int>(id));
+}
+[[nodiscard]] inline std::string LoadString(TextId id, Language language)
+{
+    return LoadString(static_cast<int>(id), language);
+}
 
 } // namespace trawlix

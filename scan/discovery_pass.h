@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/message_queue.h"
-#include "scan/probe_seam.h"
+#include "scan/record/probe_seam.h"
+#include "support/threads/message_queue.h"
 
 #include <atomic>
 #include <functional>
@@ -29,7 +29,7 @@ public:
     DiscoveryPass& operator=(const DiscoveryPass&) = delete;
 
     // Set whenever outcomes arrived or the knock ended; resets itself when a wait returns it.
-    [[nodiscard]] platform::Waitable* Arrived() { return &arrived_; }
+    [[nodiscard]] jwin::Waitable* Arrived() { return &arrived_; }
     // The outcomes that arrived since the last call: (address index, outcome).
     [[nodiscard]] std::vector<std::pair<std::size_t, KnockOutcome>> Take();
     // True once the knock has returned; every outcome it reported is then in Take().
@@ -40,7 +40,7 @@ private:
     std::function<bool()> stopRequested_;
     std::atomic<bool> cancel_{false};
     std::atomic<bool> finished_{false};
-    platform::Waitable arrived_{true, false};
+    jwin::Waitable arrived_{true, false};
     std::mutex mutex_;
     std::vector<std::pair<std::size_t, KnockOutcome>> outcomes_;
     std::thread thread_;

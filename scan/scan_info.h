@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scan/device_record.h"
-#include "scan/probe_seam.h"
+#include "scan/record/device_record.h"
+#include "scan/record/probe_seam.h"
 #include "support/threads/thread.h"
 
 #include <cstdint>

@@ -34,10 +34,20 @@ CScanThread::~CScanThread()
     Stop();
 }
 
+std::string NetworkPrefix(const std::string& subnetText)
+{
+    const auto dot = subnetText.rfind('.');
+    return (dot != std::string::npos && dot > 0) ? subnetText.substr(0, dot) : subnetText;
+}
+
 void CScanThread::SetPlan(const std::string& startAddress, std::int32_t first, std::int32_t last)
 {
-    const auto dot = startAddress.rfind('.');
-    prefix = (dot != std::string::npos && dot > 0) ? startAddress.substr(0, dot) : startAddress;
+    SetRange(NetworkPrefix(startAddress), first, last);
+}
+
+void CScanThread::SetRange(std::string rangePrefix, std::int32_t first, std::int32_t last)
+{
+    prefix = std::move(rangePrefix);
     firstHost = first;
     lastHost = last;
 }
@@ -98,12 +108,12 @@ void CScanThread::WaitForJobs()
             XDbgTrace("timeout...\n");
             return;
         }
-        std::vector<platform::Waitable*> objects;
+        std::vector<jwin::Waitable*> objects;
         objects.reserve(running.size());
         for (const Handle& handle : running)
             objects.push_back(handle.get());
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - elapsed);
-        platform::WaitAny(objects, static_cast<std::uint32_t>(left.count()), false);
+        jwin::WaitAny(objects, static_cast<std::uint32_t>(left.count()), false);
     }
 }
 
@@ -256,18 +266,18 @@ std::int32_t CScanThread::Run()
             resultCallback(end, callbackContext);
             break;
         }
-        std::vector<platform::Waitable*> objects;
+        std::vector<jwin::Waitable*> objects;
         objects.reserve(waitSet.size() + 1);
         for (const Handle& handle : waitSet)
             objects.push_back(handle.get());
         objects.push_back(pass ? pass->Arrived() : nullptr);
-        const int r = platform::WaitAny(objects, platform::kInfinite, true);
+        const int r = jwin::WaitAny(objects, jwin::kInfinite, true);
         if (r >= 0 && r < static_cast<int>(waitSet.size())) {
             if (abortRequested.load())
                 break;
             waitSet[static_cast<std::size_t>(r)] = nullptr; // that job ended
         } else if (r == static_cast<int>(objects.size())) {
-            platform::DispatchPending();
+            jwin::DispatchPending();
         }
         collect();
         startReady();

@@ -9,6 +9,10 @@
 #include <mutex>
 #include <string>
 
+// The network prefix of a subnet text: the text up to, not including, its last '.'; the whole
+// text when it has no '.' after its first character.
+[[nodiscard]] std::string NetworkPrefix(const std::string& subnetText);
+
 // Runs one search: knocks on every address of the plan at once (the discovery pass), starts a
 // probe job per address that answered, at most ten at once, delivers a not-found record itself for
 // every address the knock ruled out, and sends an end-of-search record when every address was
@@ -29,6 +33,8 @@ public:
     ~CScanThread() override;
 
     void SetPlan(const std::string& startAddress, std::int32_t first, std::int32_t last);
+    // SetPlan with the prefix as it is, not cut from a subnet text.
+    void SetRange(std::string rangePrefix, std::int32_t first, std::int32_t last);
     // How many jobs run at once; the window keeps ten, the headless front end may ask for
     // 1 to 255. Takes effect at the next search.
     void SetMaxJobs(int count);

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs every dependency, builds Trawlix in all CI configurations and runs all tests:
-#   1. the core alone, without Qt (a stray Qt include in the core fails here)
+#   1. the layer check, and the core alone without Qt (a stray Qt include in the core fails here)
 #   2. g++ with -Werror: the whole suite, plus the formatting check
 #   3. clang with AddressSanitizer and UndefinedBehaviorSanitizer: the whole suite
 #   4. clang with ThreadSanitizer: thread, scan, probe and trace tests, the searches and the main window
@@ -18,7 +18,8 @@ export QT_QPA_PLATFORM=offscreen
 
 step() { printf '\n==== %s ====\n' "$*"; }
 
-step "core without Qt"
+step "layer check; core without Qt"
+cmake -DROOT="$ROOT" -P "$ROOT/cmake/layer_check.cmake"
 cmake -S . -B "$OUT/core" -G Ninja -DTRAWLIX_BUILD_GUI=OFF -DTRAWLIX_BUILD_TESTS=OFF -DTRAWLIX_WERROR=ON >/dev/null
 cmake --build "$OUT/core" -j "$JOBS"
 

@@ -2,18 +2,16 @@
 
 #include "support/text/version_info.h"
 #include "ui/framework/data_exchange.h"
+#include "ui/framework/utf8_text.h"
 
 #include <QLabel>
+
+using trawlix::ui::FromUtf8;
 
 namespace {
 
 constexpr int kIdDescription = 1005;
 constexpr int kIdCopyright = 1006;
-
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 } // namespace
 

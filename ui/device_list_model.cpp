@@ -1,7 +1,7 @@
 #include "ui/device_list_model.h"
 
-#include "scan/display_text.h"
-#include "ui/ui_text.h"
+#include "scan/record/display_text.h"
+#include "ui/framework/utf8_text.h"
 
 DeviceListModel::DeviceListModel(QObject* parent) : QAbstractTableModel(parent) {}
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scan/device_record.h"
-#include "scan/record_order.h"
+#include "scan/record/device_record.h"
+#include "scan/record/record_order.h"
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>

@@ -1,16 +1,20 @@
 #include "ui/net_cfg_dialog.h"
 
 #include "resources/string_table.h"
+#include "support/text/strings.h"
 #include "support/text/token.h"
 #include "ui/framework/app_message.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/data_exchange.h"
+#include "ui/framework/utf8_text.h"
 
 #include <QCheckBox>
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+
+using trawlix::ui::FromUtf8;
 
 namespace {
 
@@ -24,34 +28,8 @@ constexpr int kIdPassword = 1014;
 constexpr int kIdStoredEntries = 1095;
 constexpr int kIdLastHost = 1106;
 
-constexpr int kTextInvalidAddress = 130;
-constexpr int kTextSubnetFormat = 131;
-constexpr int kTextInvalidRange = 133;
-
 // A subnet field is read from at most seven characters, as a decimal number (0 when it is none).
 constexpr std::size_t kFieldBuffer = 8;
-
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// Fills the "%d" places of a string-table pattern in order; the pattern comes from our own table,
-// so no printf-style formatting of outside text is needed.
-std::string FormatNumbers(const std::string& pattern, const std::array<int, 3>& numbers)
-{
-    std::string result;
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern.compare(i, 2, "%d") == 0 && next < numbers.size()) {
-            result += std::to_string(numbers[next++]);
-            ++i;
-        } else {
-            result += pattern[i];
-        }
-    }
-    return result;
-}
 
 } // namespace
 
@@ -189,17 +167,17 @@ void CNetCfg::OnOK()
 
     trawlix::ui::IpAddressEdit* address = AddressControl();
     if (address == nullptr || address->FilledFieldCount() != 4) {
-        trawlix::ui::AppMessageBox(this, FromUtf8(trawlix::LoadString(kTextInvalidAddress)));
+        trawlix::ui::AppMessageBox(this, FromUtf8(trawlix::LoadString(trawlix::TextId::InvalidAddress)));
         return;
     }
     const std::uint32_t value = address->Address();
-    subnet = FormatNumbers(trawlix::LoadString(kTextSubnetFormat),
-                           {static_cast<int>(value >> 24), static_cast<int>((value >> 16) & 0xFFu),
-                            static_cast<int>((value >> 8) & 0xFFu)});
+    subnet = FillPlaces(
+        trawlix::LoadString(trawlix::TextId::SubnetFormat),
+        {std::to_string(value >> 24), std::to_string((value >> 16) & 0xFFu), std::to_string((value >> 8) & 0xFFu)});
     firstHost = static_cast<int>(value & 0xFFu);
 
     if (lastHost < firstHost) {
-        trawlix::ui::AppMessageBox(this, FromUtf8(trawlix::LoadString(kTextInvalidRange)));
+        trawlix::ui::AppMessageBox(this, FromUtf8(trawlix::LoadString(trawlix::TextId::InvalidRange)));
         return;
     }
     TemplateDialog::OnOK();

@@ -1,12 +1,12 @@
 #include "ui/trawlix_app.h"
 
-#include "firmware/firmware_dlg.h"
 #include "firmware/update_check.h"
-#include "platform/http_client.h"
+#include "net/http_client.h"
 #include "probe/job_probes.h"
 #include "resources/string_table.h"
 #include "support/text/system.h"
 #include "support/trace/xdbg_message_box.h"
+#include "ui/firmware_dlg.h"
 #include "ui/framework/gui_queue_bridge.h"
 #include "ui/framework/template_dialog.h"
 #include "ui/trawlix_dlg.h"
@@ -58,7 +58,7 @@ QIcon ProgramImage(int id)
 }
 
 // The trace's message box on the GUI thread, whichever thread reports.
-XDbgBoxAnswer TraceBox(const platform::MessageQueue::Handle& gui, const char* caption, const char* text)
+XDbgBoxAnswer TraceBox(const jwin::MessageQueue::Handle& gui, const char* caption, const char* text)
 {
     XDbgBoxAnswer answer = XDbgBoxAnswer::Ignore;
     auto show = [&] {
@@ -83,7 +83,7 @@ CTrawlixApp::CTrawlixApp(std::string settingsPath) : settingsPath_(std::move(set
 void CTrawlixApp::InitInstance()
 {
     trawlix::SetLanguage(trawlix::LanguageFromEnvironment());
-    platform::HttpGlobalInit();
+    net::HttpGlobalInit();
     trawlix::ui::SetResourceImageLoader(ProgramImage);
     settings_.Load(settingsPath_);
 }
@@ -99,7 +99,7 @@ int CTrawlixApp::Run(QApplication& application)
     InitInstance();
     application.setWindowIcon(ProgramImage(155));
     trawlix::ui::GuiQueueBridge bridge;
-    const platform::MessageQueue::Handle gui = bridge.Queue();
+    const jwin::MessageQueue::Handle gui = bridge.Queue();
     XDbgSetMessageBoxHook([gui](const char* caption, const char* text) { return TraceBox(gui, caption, text); });
 
     {

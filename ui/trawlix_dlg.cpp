@@ -3,15 +3,15 @@
 #include "firmware/firmware_command.h"
 
 #include "resources/string_table.h"
-#include "scan/scan_lock.h"
 #include "support/dirs/replace_file.h"
+#include "support/text/strings.h"
 #include "support/text/system.h"
 #include "ui/about_dialog.h"
 #include "ui/device_list_model.h"
 #include "ui/framework/controls.h"
+#include "ui/framework/utf8_text.h"
 #include "ui/net_cfg_dialog.h"
 #include "ui/no_route_dialog.h"
-#include "ui/ui_text.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -42,6 +42,7 @@
 #include <vector>
 
 using trawlix::LoadString;
+using trawlix::TextId;
 using trawlix::ui::FromUtf8;
 using trawlix::ui::ImageButton;
 using trawlix::ui::PointerState;
@@ -52,19 +53,16 @@ constexpr const char* kDefaultAddress = "10.10.10.10";
 
 struct ColumnInfo
 {
-    int stringId;
+    TextId caption;
     int width;
 };
-constexpr std::array<ColumnInfo, CTrawlixDlg::kColumnCount> kColumns{
-    {{113, 160}, {114, 60}, {115, 95}, {116, 130}, {117, 110}, {118, 100}, {119, 150}}};
-
-constexpr int kTextCopyRow = 137;
-constexpr int kTextCopyAddress = 138;
-constexpr int kTextExportList = 139;
-constexpr int kTextExportTitle = 140;
-constexpr int kTextCsvFiles = 141;
-constexpr int kTextJsonFiles = 142;
-constexpr int kTextExportFailed = 143;
+constexpr std::array<ColumnInfo, CTrawlixDlg::kColumnCount> kColumns{{{TextId::ColumnDevice, 160},
+                                                                      {TextId::ColumnFirmware, 60},
+                                                                      {TextId::ColumnUpdate, 95},
+                                                                      {TextId::ColumnManufacturer, 130},
+                                                                      {TextId::ColumnMac, 110},
+                                                                      {TextId::ColumnIp, 100},
+                                                                      {TextId::ColumnLocation, 150}}};
 
 // Draws the grid lines of the device list between cells, and shows the whole text of a cell
 // that is cut (too narrow a column, or longer than a cell holds) as its tooltip.
@@ -125,8 +123,9 @@ UrlOpener DesktopUrlOpener()
 }
 
 CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRoute, UrlOpener openUrl, QWidget* parent)
-    : TemplateDialog(102, parent), app_(app), scanner_(&CTrawlixDlg::OnScanResult, this, std::move(probes)),
-      runRoute_(std::move(runRoute)), openUrl_(std::move(openUrl)), guiQueue_(platform::MessageQueue::Current())
+    : TemplateDialog(102, parent), app_(app),
+      search_([this](const DeviceRecord& record) { OnScanResult(record, this); }, std::move(probes)),
+      runRoute_(std::move(runRoute)), openUrl_(std::move(openUrl)), guiQueue_(jwin::MessageQueue::Current())
 {
     isAdministrator = [] { return IsUserAdministrator() != 0; };
     list_ = ControlAs<QTreeView>(kIdList);
@@ -186,35 +185,30 @@ CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRo
 
 CTrawlixDlg::~CTrawlixDlg()
 {
-    // Jobs may be sending results to this thread; stop them while dispatching, before the
-    // scanner's own destructor waits without.
+    // Jobs may be sending results to this thread; stop them while the window is whole.
     StopSearch();
     ClearDeviceList();
 }
 
-// ---- IScanWindow ----
+// ---- Login ----
 
 std::string CTrawlixDlg::CurrentUser() const
 {
-    std::lock_guard lock(loginMutex_);
     return login_.user;
 }
 
 std::string CTrawlixDlg::CurrentPassword() const
 {
-    std::lock_guard lock(loginMutex_);
     return login_.password;
 }
 
 bool CTrawlixDlg::CurrentUseHttps() const
 {
-    std::lock_guard lock(loginMutex_);
     return login_.useHttps;
 }
 
 void CTrawlixDlg::SetLogin(const ScanSettings& from)
 {
-    std::lock_guard lock(loginMutex_);
     login_.user = from.user;
     login_.password = from.password;
     login_.useHttps = from.useHttps != 0;
@@ -239,7 +233,7 @@ bool CTrawlixDlg::OnInitDialog()
     // switches the header's clicks off with it.
     QStringList headers;
     for (const ColumnInfo& column : kColumns)
-        headers << FromUtf8(LoadString(column.stringId));
+        headers << FromUtf8(LoadString(column.caption));
     model_->SetHeaders(headers);
     list_->setModel(proxy_);
     list_->header()->setStretchLastSection(false);
@@ -340,7 +334,7 @@ void CTrawlixDlg::ClearDeviceList()
 void CTrawlixDlg::UpdateAfterSearch()
 {
     if (proxy_->rowCount() == 0) {
-        model_->AppendTextRow(FromUtf8(LoadString(124)));
+        model_->AppendTextRow(FromUtf8(LoadString(TextId::NoDeviceFound)));
         return;
     }
     if (!list_->selectionModel()->hasSelection()) {
@@ -398,11 +392,11 @@ void CTrawlixDlg::FitLastColumn()
 
 int CTrawlixDlg::OnScanResult(const DeviceRecord& record, void* context)
 {
-    // Deliveries one after another, so a row count read and the row added belong together.
-    jwin::CJSmartLock lock(&scan::ScanLock());
+    // The search delivers one record at a time, so a row count read and the row added belong
+    // together.
     if (context == nullptr)
         return 0;
-    auto* window = static_cast<CTrawlixDlg*>(static_cast<IScanWindow*>(context));
+    auto* window = static_cast<CTrawlixDlg*>(context);
     window->guiQueue_->Send([window, &record] { window->DeliverRecord(record); });
     return 1;
 }
@@ -428,7 +422,7 @@ void CTrawlixDlg::EndOfSearch()
     UpdateAfterSearch();
     NoRouteCheck();
     SetStartStopImages(false);
-    SetButtonText(kIdStartStop, 103);
+    SetButtonText(kIdStartStop, TextId::StartSearch);
     EnableButton(kIdSettings, true);
     ResetProgress();
     UpdateNetworkLabel({});
@@ -464,7 +458,7 @@ void CTrawlixDlg::ResetProgress()
 
 void CTrawlixDlg::OnStartStopSearch()
 {
-    if (searching_ && scanner_.IsRunning()) {
+    if (searching_ && search_.Running()) {
         EnableButton(kIdStartStop, false);
         StopSearch();
         searching_ = false;
@@ -473,7 +467,7 @@ void CTrawlixDlg::OnStartStopSearch()
         UpdateAfterSearch();
         NoRouteCheck();
         SetStartStopImages(false);
-        SetButtonText(kIdStartStop, 103);
+        SetButtonText(kIdStartStop, TextId::StartSearch);
         EnableButton(kIdStartStop, true);
         EnableButton(kIdSettings, true);
         ResetProgress();
@@ -488,12 +482,16 @@ void CTrawlixDlg::OnStartStopSearch()
     // A bar without range would show the busy animation instead of a position.
     progress_->setRange(0, std::max<int>(progressMax_, 1));
     ResetProgress();
-    SetButtonText(kIdStartStop, 102);
-    scanner_.scanDefaultAddress = settings_.scanDefaultAddress == 1;
-    scanner_.scanRange = settings_.scanRange == 1;
-    scanner_.SetPlan(settings_.subnet, settings_.firstHost, settings_.lastHost);
+    SetButtonText(kIdStartStop, TextId::StopSearch);
+    scan::SearchPlan plan;
+    plan.scanDefaultAddress = settings_.scanDefaultAddress == 1;
+    plan.scanRange = settings_.scanRange == 1;
+    plan.networks.push_back(scan::NetworkOf(settings_.subnet, settings_.firstHost, settings_.lastHost));
+    plan.user = login_.user;
+    plan.password = login_.password;
+    plan.useHttps = login_.useHttps;
     searching_ = true;
-    scanner_.Start(10000, true);
+    (void)search_.Start(plan);
     // A search without any address may have ended inside Start already.
     if (searching_)
         SetPointer(PointerState::Searching);
@@ -503,10 +501,7 @@ void CTrawlixDlg::StopSearch()
 {
     SetPointer(PointerState::Stopping);
     stopping_ = true;
-    scanner_.abortRequested = true;
-    scanner_.StopAllJobs();
-    scanner_.WaitForJobs();
-    scanner_.Stop(jwin::kNoTimeLimit, true);
+    search_.Stop();
     stopping_ = false;
     SetPointer(PointerState::Idle);
 }
@@ -516,46 +511,31 @@ void CTrawlixDlg::UpdateNetworkLabel(const std::string& scanningAddress)
     std::string part1;
     std::string part2;
     if (settings_.scanDefaultAddress != 0) {
-        part1 = LoadString(125);
+        part1 = LoadString(TextId::ScanDefaultAddress);
         if (settings_.scanRange != 0)
-            part1 += LoadString(126);
+            part1 += LoadString(TextId::And);
     }
     if (settings_.scanRange != 0) {
         const auto dot = settings_.subnet.rfind('.');
         const std::string prefix =
             dot != std::string::npos && dot > 0 ? settings_.subnet.substr(0, dot + 1) : std::string();
-        const QString prefixText = FromUtf8(prefix);
-        // String 127 is "...%s%d...%s%d": filled in by hand, the format comes from our own table.
-        QString format = FromUtf8(LoadString(127));
-        const std::array<QString, 4> values{prefixText, QString::number(settings_.firstHost), prefixText,
-                                            QString::number(settings_.lastHost)};
-        QString filled;
-        std::size_t next = 0;
-        for (qsizetype i = 0; i < format.size(); ++i) {
-            if (format[i] == u'%' && i + 1 < format.size() && (format[i + 1] == u's' || format[i + 1] == u'd') &&
-                next < values.size()) {
-                filled += values[next++];
-                ++i;
-            } else {
-                filled += format[i];
-            }
-        }
-        part2 = filled.toStdString();
+        part2 = FillPlaces(LoadString(TextId::NetworkFromTo),
+                           {prefix, std::to_string(settings_.firstHost), prefix, std::to_string(settings_.lastHost)});
     }
     QString text = FromUtf8(part1 + part2);
     if (text.isEmpty())
-        text = FromUtf8(LoadString(128));
+        text = FromUtf8(LoadString(TextId::NoSearchDefined));
     else if (!scanningAddress.empty())
-        text += FromUtf8(LoadString(129)) + FromUtf8(scanningAddress);
+        text += FromUtf8(LoadString(TextId::Scanning)) + FromUtf8(scanningAddress);
     labelText_ = text;
     if (auto* label = ControlAs<QLabel>(kIdLabel))
         label->setText(text);
 }
 
-void CTrawlixDlg::SetButtonText(int button, int stringId)
+void CTrawlixDlg::SetButtonText(int button, TextId text)
 {
     if (auto* control = ControlAs<QAbstractButton>(button)) {
-        control->setText(FromUtf8(LoadString(stringId)));
+        control->setText(FromUtf8(LoadString(text)));
         control->repaint();
     }
 }
@@ -665,7 +645,7 @@ void CTrawlixDlg::OnAbout()
 
 void CTrawlixDlg::contextMenuEvent(QContextMenuEvent* event)
 {
-    const QString text = FromUtf8(LoadString(101));
+    const QString text = FromUtf8(LoadString(TextId::AboutCommand));
     if (text.isEmpty())
         return;
     QMenu menu(this);
@@ -764,15 +744,15 @@ void CTrawlixDlg::ShowListMenu(int row, const QPoint& globalPos)
     QAction* update = menu.addAction(Image(136), ButtonCaption(kIdUpdateFirmware));
     update->setEnabled(Control(kIdUpdateFirmware) != nullptr && Control(kIdUpdateFirmware)->isEnabled());
     menu.addSeparator();
-    QAction* copyRow = menu.addAction(FromUtf8(LoadString(kTextCopyRow)));
+    QAction* copyRow = menu.addAction(FromUtf8(LoadString(TextId::CopyRow)));
     copyRow->setEnabled(record != nullptr);
-    QAction* copyAddress = menu.addAction(FromUtf8(LoadString(kTextCopyAddress)));
+    QAction* copyAddress = menu.addAction(FromUtf8(LoadString(TextId::CopyAddress)));
     copyAddress->setEnabled(record != nullptr);
     menu.addSeparator();
-    QAction* exportList = menu.addAction(FromUtf8(LoadString(kTextExportList)));
+    QAction* exportList = menu.addAction(FromUtf8(LoadString(TextId::ExportList)));
     exportList->setEnabled(!model_->Records().empty());
     QAction* about = nullptr;
-    if (const QString text = FromUtf8(LoadString(101)); !text.isEmpty()) {
+    if (const QString text = FromUtf8(LoadString(TextId::AboutCommand)); !text.isEmpty()) {
         menu.addSeparator();
         about = menu.addAction(text);
     }
@@ -812,9 +792,9 @@ void CTrawlixDlg::CopySelectedAddress()
 
 void CTrawlixDlg::OnExportList()
 {
-    const QString csv = FromUtf8(LoadString(kTextCsvFiles));
-    const QString json = FromUtf8(LoadString(kTextJsonFiles));
-    QFileDialog dialog(this, FromUtf8(LoadString(kTextExportTitle)));
+    const QString csv = FromUtf8(LoadString(TextId::CsvFiles));
+    const QString json = FromUtf8(LoadString(TextId::JsonFiles));
+    QFileDialog dialog(this, FromUtf8(LoadString(TextId::ExportTitle)));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({csv, json});
     dialog.setDefaultSuffix(QStringLiteral("csv"));
@@ -837,16 +817,16 @@ bool CTrawlixDlg::ExportList(const QString& path, RecordFormat format)
 {
     std::vector<std::string> headers;
     for (const ColumnInfo& column : kColumns)
-        headers.push_back(LoadString(column.stringId));
+        headers.push_back(LoadString(column.caption));
     const std::string text = FormatRecords(model_->Records(), format, headers);
     // Written beside the target and renamed over it only when complete.
     const int error = ReplaceFile(QFile::encodeName(path).toStdString(), text);
     if (error == 0)
         return true;
-    trawlix::ui::AppMessageBox(
-        this,
-        trawlix::ui::FillPattern(LoadString(kTextExportFailed),
-                                 {QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(error))}),
-        trawlix::ui::MessageButtons::Ok, trawlix::ui::MessageIcon::Warning);
+    trawlix::ui::AppMessageBox(this,
+                               FromUtf8(FillPlaces(LoadString(TextId::ExportFailed),
+                                                   {QDir::toNativeSeparators(path).toStdString(),
+                                                    QString::fromLocal8Bit(std::strerror(error)).toStdString()})),
+                               trawlix::ui::MessageButtons::Ok, trawlix::ui::MessageIcon::Warning);
     return false;
 }

@@ -5,11 +5,11 @@
 #include "app/local_networks.h"
 #include "app/scan_settings.h"
 #include "firmware/flash_tool.h"
-#include "platform/message_queue.h"
-#include "scan/record_format.h"
-#include "scan/record_order.h"
-#include "scan/scan_context.h"
-#include "scan/scan_thread.h"
+#include "resources/text_id.h"
+#include "scan/record/record_format.h"
+#include "scan/record/record_order.h"
+#include "scan/search.h"
+#include "support/threads/message_queue.h"
 #include "ui/device_list_model.h"
 #include "ui/framework/app_message.h"
 #include "ui/framework/template_dialog.h"
@@ -19,7 +19,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 
 class QProgressBar;
@@ -40,7 +39,7 @@ using UrlOpener = std::function<bool(const QUrl& url)>;
 // Scan results arrive on worker threads through OnScanResult and reach the widgets only through
 // a synchronous Send to the queue of the thread that built the window; that thread needs a
 // GuiQueueBridge so the Sends complete while it sits in Qt's event loop.
-class CTrawlixDlg final : public trawlix::ui::TemplateDialog, public IScanWindow
+class CTrawlixDlg final : public trawlix::ui::TemplateDialog
 {
     Q_OBJECT
 public:
@@ -72,14 +71,15 @@ public:
     // Whether the program may change routes (the No-route hint is for users who may not).
     std::function<bool()> isAdministrator;
 
-    // The scan callback: `context` is the window as IScanWindow*, or null. Called on the probe
-    // jobs' threads and, for the end-of-search record, on the controller's thread.
+    // The scan callback, the search's sink: `context` is the window, or null. Called on the probe
+    // jobs' threads and, for the end-of-search record, on the controller's thread, under the scan
+    // lock the search holds.
     static int OnScanResult(const DeviceRecord& record, void* context);
 
-    // IScanWindow: the LX400 login the controller copies into every job (any thread).
-    [[nodiscard]] std::string CurrentUser() const override;
-    [[nodiscard]] std::string CurrentPassword() const override;
-    [[nodiscard]] bool CurrentUseHttps() const override;
+    // The LX400 login a search started now hands to its jobs.
+    [[nodiscard]] std::string CurrentUser() const;
+    [[nodiscard]] std::string CurrentPassword() const;
+    [[nodiscard]] bool CurrentUseHttps() const;
 
     // Device list.
     void AddDeviceRow(const DeviceRecord& record);
@@ -95,7 +95,7 @@ public:
     void OnStartStopSearch();
     void StopSearch();
     void UpdateNetworkLabel(const std::string& scanningAddress);
-    void SetButtonText(int button, int stringId);
+    void SetButtonText(int button, trawlix::TextId text);
 
     // Closes the window and hands its settings back to the application.
     void done(int result) override;
@@ -165,14 +165,13 @@ private:
 
     AppSettings& app_;
     SortState sort_;
-    CScanThread scanner_;
+    scan::Search search_;
     ScanSettings settings_;
     trawlix::ui::PointerState pointer_ = trawlix::ui::PointerState::Idle;
     int selectedIndex_ = -1;
     FlashToolState flashTool_;
     bool defaultAddressFound_ = false;
-    // The window's copy of the LX400 login, read by the controller's thread.
-    mutable std::mutex loginMutex_;
+    // The window's copy of the LX400 login.
     Login login_;
     QString labelText_;
     bool initialised_ = false;
@@ -184,7 +183,7 @@ private:
 
     CommandRunner runRoute_;
     UrlOpener openUrl_;
-    platform::MessageQueue::Handle guiQueue_;
+    jwin::MessageQueue::Handle guiQueue_;
 
     QTreeView* list_ = nullptr;
     QProgressBar* progress_ = nullptr;

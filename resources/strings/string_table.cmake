@@ -1,8 +1,13 @@
-# Turns the per-language text files into C++ tables. Script mode:
-#   cmake -DENGLISH=en.txt -DGERMAN=de.txt -DOUTPUT=string_table_data.cpp -P string_table.cmake
-# Each text file holds "id<TAB>text" lines; '#' lines and empty lines are remarks. The escapes
-# \n, \t, \" and \\ are the same in the files as in C++ literals, so texts are copied as they
-# stand once they are known to hold nothing else. Both files must hold the same ids.
+# Turns the per-language text files into C++ tables, and the texts' names into a header of ids.
+# Script mode:
+#   cmake -DENGLISH=en.txt -DGERMAN=de.txt -DOUTPUT=string_table_data.cpp [-DHEADER=text_id.h]
+#         -P string_table.cmake
+# Each text file holds "id<TAB>Name<TAB>text" lines, or "id<TAB>text" for a text without a name
+# (a text holds no raw tab, so the two forms never mix up); '#' lines and empty lines are remarks.
+# A name is a word of letters and digits that starts with a capital letter; it becomes
+# trawlix::TextId::Name in the header. The escapes \n, \t, \" and \\ are the same in the files
+# as in C++ literals, so texts are copied as they stand once they are known to hold nothing else.
+# Both files must hold the same ids with the same names.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -20,8 +25,9 @@ string(ASCII 3 kCloseBracket)
 string(ASCII 4 kBackslash)
 string(ASCII 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 127 kOtherControls)
 
-# Reads `file` into `out_ids` (ids in file order) and `out_entries` (C++ initialiser lines).
-function(read_string_file file out_ids out_entries)
+# Reads `file` into `out_ids` (ids in file order), `out_entries` (C++ initialiser lines) and
+# `out_names` ("id:Name" of the named texts, in file order).
+function(read_string_file file out_ids out_entries out_names)
     file(READ "${file}" content)
     if(content MATCHES "[${kSemicolon}${kOpenBracket}${kCloseBracket}${kBackslash}]")
         message(FATAL_ERROR "${file}: control characters are not allowed")
@@ -35,6 +41,8 @@ function(read_string_file file out_ids out_entries)
 
     set(ids "")
     set(entries "")
+    set(names "")
+    set(name_words "")
     set(number 0)
     foreach(line IN LISTS lines)
         math(EXPR number "${number} + 1")
@@ -42,10 +50,22 @@ function(read_string_file file out_ids out_entries)
             continue()
         endif()
         if(NOT line MATCHES "^([0-9]+)\t(.*)$")
-            message(FATAL_ERROR "${file}:${number}: expected \"id<TAB>text\"")
+            message(FATAL_ERROR "${file}:${number}: expected \"id<TAB>Name<TAB>text\"")
         endif()
         set(id "${CMAKE_MATCH_1}")
         set(text "${CMAKE_MATCH_2}")
+        set(name "")
+        if(text MATCHES "^([^\t]*)\t(.*)$")
+            set(name "${CMAKE_MATCH_1}")
+            set(text "${CMAKE_MATCH_2}")
+            if(NOT name MATCHES "^[A-Z][A-Za-z0-9]*$")
+                message(FATAL_ERROR "${file}:${number}: a name is a word of letters and digits that starts with a capital letter")
+            endif()
+            if(name IN_LIST name_words)
+                message(FATAL_ERROR "${file}:${number}: name ${name} appears twice")
+            endif()
+            list(APPEND name_words "${name}")
+        endif()
         string(REPLACE "${kBackslash}" "\\" text "${text}")
         if(id GREATER 65535)
             message(FATAL_ERROR "${file}:${number}: id ${id} out of range")
@@ -65,14 +85,18 @@ function(read_string_file file out_ids out_entries)
         string(REPLACE "${kOpenBracket}" "[" text "${text}")
         string(REPLACE "${kCloseBracket}" "]" text "${text}")
         list(APPEND ids ${id})
+        if(NOT name STREQUAL "")
+            list(APPEND names "${id}:${name}")
+        endif()
         string(APPEND entries "    {${id}, \"${text}\"},\n")
     endforeach()
     set(${out_ids} "${ids}" PARENT_SCOPE)
     set(${out_entries} "${entries}" PARENT_SCOPE)
+    set(${out_names} "${names}" PARENT_SCOPE)
 endfunction()
 
-read_string_file("${ENGLISH}" english_ids english_entries)
-read_string_file("${GERMAN}" german_ids german_entries)
+read_string_file("${ENGLISH}" english_ids english_entries english_names)
+read_string_file("${GERMAN}" german_ids german_entries german_names)
 
 set(sorted_english ${english_ids})
 set(sorted_german ${german_ids})
@@ -83,6 +107,13 @@ if(NOT sorted_english STREQUAL sorted_german)
 endif()
 if(sorted_english STREQUAL "")
     message(FATAL_ERROR "the language files hold no texts")
+endif()
+set(sorted_english_names ${english_names})
+set(sorted_german_names ${german_names})
+list(SORT sorted_english_names COMPARE NATURAL)
+list(SORT sorted_german_names COMPARE NATURAL)
+if(NOT "${sorted_english_names}" STREQUAL "${sorted_german_names}")
+    message(FATAL_ERROR "the language files name their texts differently:\n  ${ENGLISH}: ${sorted_english_names}\n  ${GERMAN}: ${sorted_german_names}")
 endif()
 
 file(WRITE "${OUTPUT}"
@@ -101,3 +132,25 @@ const std::size_t kGermanCount = sizeof kGerman / sizeof kGerman[0];
 
 } // namespace trawlix::strings
 ")
+
+if(DEFINED HEADER)
+    set(constants "")
+    foreach(pair IN LISTS sorted_english_names)
+        string(REPLACE ":" ";" pair "${pair}")
+        list(GET pair 0 id)
+        list(GET pair 1 name)
+        string(APPEND constants "    ${name} = ${id},\n")
+    endforeach()
+    file(WRITE "${HEADER}"
+"// Generated from the language files in resources/strings; edit those instead.
+#pragma once
+
+namespace trawlix {
+
+// The interface texts by name, for LoadString (resources/string_table.h).
+enum class TextId : int {
+${constants}};
+
+} // namespace trawlix
+")
+endif()

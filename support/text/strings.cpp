@@ -57,3 +57,20 @@ std::string NumberToString(std::int32_t value, int radix)
     std::reverse(digits.begin(), digits.end());
     return digits;
 }
+
+std::string FillPlaces(std::string_view pattern, const std::vector<std::string>& values)
+{
+    std::string out;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && (pattern[i + 1] == 's' || pattern[i + 1] == 'd')) {
+            if (next < values.size())
+                out += values[next];
+            ++next;
+            ++i;
+        } else {
+            out += pattern[i];
+        }
+    }
+    return out;
+}

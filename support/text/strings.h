@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // String helpers that behave the same in every locale the process may run in.
 
@@ -22,3 +23,8 @@
 // 10 and is written as its unsigned 32-bit value in every other radix. Empty for a radix
 // outside 2 to 36.
 [[nodiscard]] std::string NumberToString(std::int32_t value, int radix = 10);
+
+// `pattern` with its "%s" and "%d" places filled in order by `values`, which are inserted as they
+// are: a value from an adapter or a web page is never read as a format. Places beyond the values
+// stay empty; any other '%' stays as written. For the patterns of the string table.
+[[nodiscard]] std::string FillPlaces(std::string_view pattern, const std::vector<std::string>& values);

@@ -20,8 +20,8 @@ bool CJThread::Start(std::uint32_t timeoutMs, bool dispatchMessages)
     if (orphan_.joinable())
         orphan_.join();
     stop_.store(false);
-    auto started = std::make_shared<platform::Waitable>(true, false);
-    auto ended = std::make_shared<platform::Waitable>(false, false);
+    auto started = std::make_shared<jwin::Waitable>(true, false);
+    auto ended = std::make_shared<jwin::Waitable>(false, false);
     {
         std::lock_guard lock(handleMutex_);
         started_ = started;
@@ -39,8 +39,8 @@ bool CJThread::Start(std::uint32_t timeoutMs, bool dispatchMessages)
         hasHandle_.store(true);
     }
     // The started event comes first: a body that began and already ended still counts as started.
-    platform::Waitable* const objects[] = {started.get(), ended.get()};
-    return platform::WaitDispatching(objects, timeoutMs, dispatchMessages) == 0;
+    jwin::Waitable* const objects[] = {started.get(), ended.get()};
+    return jwin::WaitDispatching(objects, timeoutMs, dispatchMessages) == 0;
 }
 
 bool CJThread::Stop(std::uint32_t timeoutMs, bool dispatchMessages)
@@ -53,8 +53,8 @@ bool CJThread::Stop(std::uint32_t timeoutMs, bool dispatchMessages)
     if (!handle)
         return true;
     RequestStop();
-    platform::Waitable* const objects[] = {handle.get()};
-    const bool ended = platform::WaitDispatching(objects, timeoutMs, dispatchMessages) == 0;
+    jwin::Waitable* const objects[] = {handle.get()};
+    const bool ended = jwin::WaitDispatching(objects, timeoutMs, dispatchMessages) == 0;
     std::thread thread;
     {
         std::lock_guard lock(handleMutex_);
@@ -104,7 +104,7 @@ CJThread::Handle CJThread::ThreadHandle() const
 
 void CJThread::ReportStarted()
 {
-    std::shared_ptr<platform::Waitable> started;
+    std::shared_ptr<jwin::Waitable> started;
     {
         std::lock_guard lock(handleMutex_);
         started = started_;

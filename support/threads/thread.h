@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/message_queue.h"
 #include "support/threads/locks.h"
+#include "support/threads/message_queue.h"
 #include "support/threads/stop_token.h"
 
 #include <atomic>
@@ -18,7 +18,7 @@ class CJThread
 {
 public:
     using ThreadProc = unsigned (*)(void* argument);
-    using Handle = std::shared_ptr<platform::Waitable>; // set when the thread has ended
+    using Handle = std::shared_ptr<jwin::Waitable>; // set when the thread has ended
 
     CJThread(ThreadProc proc, void* argument);
     CJThread(const CJThread&) = delete;
@@ -63,7 +63,7 @@ private:
     std::atomic<bool> hasHandle_{false};
     CJCritSect stateLock_;
     std::atomic<bool> stop_{false};
-    std::shared_ptr<platform::Waitable> started_;
+    std::shared_ptr<jwin::Waitable> started_;
 };
 
 // A thread whose body is OnInit, Run, OnExit. Subclasses must call Stop() in their own

@@ -16,8 +16,6 @@ enum class StreamTarget {
     LogFile, // "xdebug.txt" in the current folder, opened for appending per report
 };
 
-inline constexpr const char* kMachineConfigPath = "/etc/jalvex/debug.ini";
-inline constexpr const char* kConfigTopic = "Debug";
 inline constexpr const char* kLogFileName = "xdebug.txt";
 inline constexpr const char* kDefaultListenerHost = "127.0.0.1";
 inline constexpr std::uint16_t kDefaultListenerPort = 962;
@@ -42,14 +40,22 @@ struct TraceConfig
 // "File": "stderr", "stdout" or "xdebug" in any letter case; anything else has no target.
 [[nodiscard]] StreamTarget StreamFromText(std::string_view text);
 
-// Gives the value of a key of the "Debug" topic, or nothing when the key is absent.
+// Gives the value of a key of the trace configuration, or nothing when the key is absent.
 using ConfigKeyReader = std::function<std::optional<std::string>(const char* key)>;
+
+// Opens the machine's trace configuration and gives a lookup of its keys, valid for as long as the
+// lookup lives; an empty lookup when there is no configuration. The trace calls it once, at the
+// first report, so the configuration is read lazily and only by a program that reports.
+using ConfigSource = std::function<ConfigKeyReader()>;
 
 // Builds the configuration from the keys `readKey` delivers; the file is only consulted for the
 // keys that matter (no "File" without a sink, no "host"/"port" without the listener sink).
 [[nodiscard]] TraceConfig BuildTraceConfig(const ConfigKeyReader& readKey);
 
-// Reads the configuration file at `path`; a missing or unreadable file gives no sinks.
-[[nodiscard]] TraceConfig ReadTraceConfig(const std::string& path);
-
 } // namespace xdbg
+
+// Installs where the trace reads its configuration at the first report. The trace itself knows
+// no file: without a source it stays silent (only Assertion Failed keeps its message box). Each
+// program installs its source at start, before it reports anything; a source installed after the
+// first report is not read.
+void XDbgSetConfigSource(xdbg::ConfigSource source);

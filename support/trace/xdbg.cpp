@@ -28,7 +28,8 @@ constexpr int kTypeCount = 4;
 struct TraceState
 {
     std::unique_ptr<std::once_flag> configureOnce = std::make_unique<std::once_flag>();
-    std::string configPath = kMachineConfigPath;
+    std::mutex sourceLock;
+    ConfigSource configSource;
     std::string windowName = kWindowName;
     std::function<void(const char*)> debuggerOutput;
 
@@ -60,9 +61,17 @@ void Configure(TraceState& state)
     t_configuring = true;
     TraceConfig config;
     try {
-        config = ReadTraceConfig(state.configPath);
+        ConfigSource source;
+        {
+            std::lock_guard guard(state.sourceLock);
+            source = state.configSource;
+        }
+        if (source) {
+            if (const ConfigKeyReader readKey = source())
+                config = BuildTraceConfig(readKey);
+        }
     } catch (...) {
-        config = TraceConfig{}; // no memory to read the file: stay silent
+        config = TraceConfig{}; // no memory to read the configuration: stay silent
     }
     t_configuring = false;
 
@@ -198,6 +207,13 @@ void XDbgSetMessageBoxHook(XDbgMessageBoxHook hook)
     state.boxHook = std::move(shared);
 }
 
+void XDbgSetConfigSource(xdbg::ConfigSource source)
+{
+    auto& state = xdbg::State();
+    std::lock_guard guard(state.sourceLock);
+    state.configSource = std::move(source);
+}
+
 namespace xdbg_testing {
 
 void ResetForTesting(Setup setup)
@@ -205,7 +221,7 @@ void ResetForTesting(Setup setup)
     auto& state = xdbg::State();
     state.listener.Close(false);
     state.configureOnce = std::make_unique<std::once_flag>();
-    state.configPath = std::move(setup.configPath);
+    XDbgSetConfigSource(std::move(setup.configSource));
     state.windowName = std::move(setup.windowName);
     state.debuggerOutput = std::move(setup.debuggerOutput);
     state.mode = {0, 0, 0, XDBG_MODE_MSGBOX};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/trace/trace_config.h"
+
 #include <functional>
 #include <string>
 
@@ -9,13 +11,13 @@ namespace xdbg_testing {
 
 struct Setup
 {
-    std::string configPath;                          // read on the next first report
+    xdbg::ConfigSource configSource;                 // read on the next first report
     std::string windowName = "winio_class";          // abstract socket name of the window sink
     std::function<void(const char*)> debuggerOutput; // replaces syslog when set
 };
 
 // Closes the listener connection and forgets the configuration, so that the next report reads
-// `setup.configPath` afresh. Call only while no other thread reports.
+// `setup.configSource` afresh. Call only while no other thread reports.
 void ResetForTesting(Setup setup);
 
 } // namespace xdbg_testing

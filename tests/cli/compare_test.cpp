@@ -1,6 +1,6 @@
 #include "cli/compare.h"
 #include "resources/string_table.h"
-#include "scan/record_format.h"
+#include "scan/record/record_format.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // answered by the test, the browser reached through Qt's desktop services and the flashing tool
 // started as a real process.
 #include "firmware/command_fixture.h"
-#include "firmware/firmware_dlg.h"
+#include "ui/firmware_dlg.h"
 
 #include <QApplication>
 #include <QDesktopServices>

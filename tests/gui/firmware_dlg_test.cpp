@@ -1,6 +1,6 @@
 // The firmware dialog as the Update Firmware command shows it.
-#include "firmware/firmware_dlg.h"
 #include "resources/string_table.h"
+#include "ui/firmware_dlg.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "platform/message_queue.h"
+#include "support/threads/message_queue.h"
 #include "ui/framework/gui_queue_bridge.h"
 
 #include <QEventLoop>
@@ -35,14 +35,14 @@ TEST(GuiQueueBridgeTest, WorkerSendCompletesWhileTheGuiThreadRunsQtsLoop)
 TEST(GuiQueueBridgeTest, WorkerSendCompletesWhileTheGuiThreadWaitsDispatching)
 {
     GuiQueueBridge bridge([](int) {});
-    platform::Waitable finished;
+    jwin::Waitable finished;
     int value = 0;
     std::thread worker([&] {
         bridge.Queue()->Send([&] { value = 42; });
         finished.Set();
     });
-    platform::Waitable* objects[] = {&finished};
-    EXPECT_EQ(platform::WaitDispatching(objects, platform::kInfinite, true), 0);
+    jwin::Waitable* objects[] = {&finished};
+    EXPECT_EQ(jwin::WaitDispatching(objects, jwin::kInfinite, true), 0);
     worker.join();
     EXPECT_EQ(value, 42);
     // The Qt wake-up left behind finds the queue empty.
@@ -70,7 +70,7 @@ TEST(GuiQueueBridgeTest, QuitIsHandedOnOnceAndLaterSendsStillComplete)
     EXPECT_EQ(quits, std::vector<int>{5});
     // Take the quit out again so later tests on this thread start with an empty queue.
     int code = 0;
-    EXPECT_FALSE(platform::DispatchPending(&code));
+    EXPECT_FALSE(jwin::DispatchPending(&code));
     EXPECT_EQ(code, 5);
 }
 

@@ -7,7 +7,7 @@
 #include "ui/no_route_dialog.h"
 #include "ui/trawlix_dlg.h"
 
-#include "scan/record_format.h"
+#include "scan/record/record_format.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -331,7 +331,7 @@ TEST_F(MainWindowTest, HeaderClicksSortAndTheSelectionFollowsItsRow)
     DeviceRecord c = Device("10.10.10.10", "gamma", 0, true);
     c.firmware = "2.0";
     for (const DeviceRecord* record : {&a, &b, &c})
-        EXPECT_EQ(CTrawlixDlg::OnScanResult(*record, static_cast<IScanWindow*>(window.get())), 1);
+        EXPECT_EQ(CTrawlixDlg::OnScanResult(*record, window.get()), 1);
     EXPECT_EQ(CTrawlixDlg::OnScanResult(a, nullptr), 0);
     EXPECT_TRUE(window->DefaultAddressFound());
     const QHeaderView* header = window->List()->header();
@@ -370,7 +370,7 @@ TEST_F(MainWindowTest, HeaderClicksSortAndTheSelectionFollowsItsRow)
     EXPECT_EQ(openedUrls.back(), QStringLiteral("http://192.168.1.5"));
 
     // A row added after a sort is appended at the end; the selection stays on its row.
-    EXPECT_EQ(CTrawlixDlg::OnScanResult(Device("192.168.1.1", "aaa"), static_cast<IScanWindow*>(window.get())), 1);
+    EXPECT_EQ(CTrawlixDlg::OnScanResult(Device("192.168.1.1", "aaa"), window.get()), 1);
     EXPECT_EQ(Column(*window, 5).back(), QStringLiteral("192.168.1.1"));
     EXPECT_EQ(window->SelectedRecord()->model, "Alpha");
     EXPECT_TRUE(RowSelected(*window, 0));

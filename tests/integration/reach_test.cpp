@@ -1,7 +1,7 @@
 // The shipped networks of old TLS set-ups, redirects and unreachable hosts, searched by
 // trawlix-scan inside a network namespace of the test's own: every adapter is listed, nothing is
 // sent to a host a redirect points to, and --explain names the reason for every other address.
-#include "platform/http_client.h"
+#include "net/http_client.h"
 #include "probe/transfer_failure.h"
 #include "testsupport/child_process.h"
 #include "testsupport/private_network.h"
@@ -143,13 +143,13 @@ TEST_F(ShippedNetworks, EveryTlsSetUpIsListed)
     }
 
     // Only adapter connections are relaxed: a request to a server keeps the system's settings.
-    platform::HttpSession session("Trawlix", {});
-    platform::HttpRequest request;
+    net::HttpSession session("Trawlix", {});
+    net::HttpRequest request;
     request.url = "https://192.168.80.2/api/system/info";
-    const platform::HttpResponse strict = session.Perform(request);
-    EXPECT_EQ(strict.failure, platform::HttpFailure::TlsHandshake);
+    const net::HttpResponse strict = session.Perform(request);
+    EXPECT_EQ(strict.failure, net::HttpFailure::TlsHandshake);
     EXPECT_FALSE(TlsReason(strict.failureText).empty());
-    request.peer = platform::HttpPeer::Adapter;
+    request.peer = net::HttpPeer::Adapter;
     EXPECT_TRUE(session.Perform(request).Completed());
 }
 

@@ -1,9 +1,9 @@
 // Rules the probes apply to text: label cutting, version splitting, page re-encoding, the JSON
 // documents, and the update check's request paths.
 #include "firmware/update_check.h"
+#include "net/http_fetcher.h"
 #include "probe/api_probe.h"
 #include "probe/firmware_version.h"
-#include "probe/http_fetcher.h"
 #include "probe/legacy_probe.h"
 #include "testsupport/temp_folder.h"
 

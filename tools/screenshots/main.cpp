@@ -5,10 +5,10 @@
 // About box.
 //   trawlix-screenshots OUTDIR en|de UPDATE-SERVER SUBNET
 #include "app/app_settings.h"
-#include "firmware/firmware_dlg.h"
 #include "probe/job_probes.h"
 #include "resources/string_table.h"
 #include "ui/about_dialog.h"
+#include "ui/firmware_dlg.h"
 #include "ui/framework/gui_queue_bridge.h"
 #include "ui/framework/template_dialog.h"
 #include "ui/net_cfg_dialog.h"

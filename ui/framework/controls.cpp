@@ -1,7 +1,8 @@
 #include "ui/framework/controls.h"
 
 #include "resources/string_table.h"
-#include "ui/ui_text.h"
+#include "support/text/strings.h"
+#include "ui/framework/utf8_text.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -23,8 +24,6 @@
 namespace trawlix::ui {
 
 namespace {
-
-constexpr int kTextFieldRangeHint = 136;
 
 // Digits only, at most three. A value above the field's range is let through so that the
 // control can bring it to the upper bound and say so.
@@ -170,8 +169,8 @@ void IpAddressEdit::ClampWithHint(std::size_t field, int value)
     edit->setText(QString::number(high_[field]));
     edit->selectAll();
     const QString hint =
-        FillPattern(LoadString(kTextFieldRangeHint),
-                    {QString::number(value), QString::number(low_[field]), QString::number(high_[field])});
+        FromUtf8(FillPlaces(LoadString(trawlix::TextId::FieldRangeHint),
+                            {std::to_string(value), std::to_string(low_[field]), std::to_string(high_[field])}));
     QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())), hint, edit);
 }
 

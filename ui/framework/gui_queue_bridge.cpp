@@ -17,13 +17,13 @@ struct GuiQueueBridge::Link
 };
 
 GuiQueueBridge::GuiQueueBridge(std::function<void(int)> onQuit, QObject* parent)
-    : QObject(parent), queue_(platform::MessageQueue::Current()), link_(std::make_shared<Link>()),
+    : QObject(parent), queue_(jwin::MessageQueue::Current()), link_(std::make_shared<Link>()),
       onQuit_(std::move(onQuit))
 {
     if (!onQuit_)
         onQuit_ = [](int code) { QCoreApplication::exit(code); };
     link_->bridge = this;
-    const platform::MessageQueue* queue = queue_.get();
+    const jwin::MessageQueue* queue = queue_.get();
     queue_->SetWakeHook([link = link_, queue] {
         // Once the quit has been handed on, the queue re-posts it for the thread's own loop
         // each time it is met; those re-posts come from this thread and must not wake us again.
@@ -54,11 +54,11 @@ void GuiQueueBridge::Drain()
 {
     link_->scheduled = false;
     int code = 0;
-    if (platform::DispatchPending(&code))
+    if (jwin::DispatchPending(&code))
         return;
     // A quit stops the dispatch and goes back to the end of the queue: one more pass runs what
     // had been queued behind it, up to the quit again.
-    platform::DispatchPending();
+    jwin::DispatchPending();
     if (!link_->quitDelivered.exchange(true))
         onQuit_(code);
 }

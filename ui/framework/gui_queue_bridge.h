@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/message_queue.h"
+#include "support/threads/message_queue.h"
 
 #include <QObject>
 
@@ -23,14 +23,14 @@ public:
     ~GuiQueueBridge() override;
 
     // The GUI thread's queue, for the workers.
-    [[nodiscard]] const platform::MessageQueue::Handle& Queue() const { return queue_; }
+    [[nodiscard]] const jwin::MessageQueue::Handle& Queue() const { return queue_; }
 
     // Runs what waits in the queue now (also called from the wake-ups).
     void Drain();
 
 private:
     struct Link; // shared with the wake hook, which may fire on any thread
-    platform::MessageQueue::Handle queue_;
+    jwin::MessageQueue::Handle queue_;
     std::shared_ptr<Link> link_;
     std::function<void(int)> onQuit_;
 };

@@ -2,6 +2,7 @@
 
 #include "ui/framework/controls.h"
 #include "ui/framework/data_exchange.h"
+#include "ui/framework/utf8_text.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,11 +26,6 @@ ResourceImageLoader& Loader()
 {
     static ResourceImageLoader loader;
     return loader;
-}
-
-QString FromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // Controls that take the focus with the Tab key, and the rest only on a click.

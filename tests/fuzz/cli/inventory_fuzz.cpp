@@ -1,7 +1,7 @@
 // Files handed to `trawlix-scan --compare`: reading them must never throw or crash, and what is
 // read as an inventory must be written and read back unchanged.
 #include "cli/compare.h"
-#include "scan/record_format.h"
+#include "scan/record/record_format.h"
 #include "support/text/ipv4.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Status pages from anywhere on the network: cutting the five values must stay inside the page
 // and give only text that occurs in it without a '<'.
-#include "probe/http_fetcher.h"
+#include "net/http_fetcher.h"
 #include "probe/legacy_probe.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Decodes arbitrary adapter bytes for display, as legacy and as LX400 text, and checks that what
 // comes out is always valid UTF-8 and that text without a '&' is only re-encoded.
-#include "scan/display_text.h"
+#include "scan/record/display_text.h"
 
 #include <cstddef>
 #include <cstdint>

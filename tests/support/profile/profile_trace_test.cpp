@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/trace_config_file.h"
 #include "support/profile/profile.h"
 #include "support/trace/xdbg_testing.h"
 #include "testsupport/temp_folder.h"
@@ -18,7 +19,7 @@ public:
     explicit TraceCapture(const TempFolder& folder)
     {
         xdbg_testing::Setup setup;
-        setup.configPath = folder.WriteFile("debug.ini", "[Debug]\nMode=2\n").string();
+        setup.configSource = app::TraceConfigFile(folder.WriteFile("debug.ini", "[Debug]\nMode=2\n").string());
         setup.debuggerOutput = [this](const char* text) { lines.emplace_back(text); };
         xdbg_testing::ResetForTesting(std::move(setup));
     }

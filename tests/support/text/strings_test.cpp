@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -49,6 +51,25 @@ TEST(StringsTest, NumberToString)
     };
     for (const auto& c : cases)
         EXPECT_EQ(NumberToString(c.value, c.radix), c.expected) << c.value << " radix " << c.radix;
+}
+
+TEST(StringsTest, FillPlacesInsertsValuesAsTextInOrder)
+{
+    struct Case
+    {
+        const char* pattern;
+        std::vector<std::string> values;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Network from %s%d to %s%d", {"10.0.0.", "1", "10.0.0.", "254"}, "Network from 10.0.0.1 to 10.0.0.254"},
+        {"Version %s", {"%s%d 100%"}, "Version %s%d 100%"}, // a value is never a format
+        {"%d.%d.%d.*", {"1", "2"}, "1.2..*"},               // a place beyond the values stays empty
+        {"50% off, %x and %", {"unused"}, "50% off, %x and %"},
+        {"", {"a"}, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FillPlaces(c.pattern, c.values), c.expected) << c.pattern;
 }
 
 } // namespace

@@ -44,8 +44,8 @@ void WaitForEnd(const jwin::CJThread& thread)
 {
     const auto handle = thread.ThreadHandle();
     ASSERT_TRUE(handle);
-    platform::Waitable* const objects[] = {handle.get()};
-    ASSERT_EQ(platform::WaitAny(objects, platform::kInfinite, false), 0);
+    jwin::Waitable* const objects[] = {handle.get()};
+    ASSERT_EQ(jwin::WaitAny(objects, jwin::kInfinite, false), 0);
 }
 
 TEST(CJThread, StopOnNeverStartedThreadSucceeds)
@@ -116,7 +116,7 @@ TEST(CJThread, StartWaitsForThePreviousThread)
 
 TEST(CJThread, WorkerSendingToAThreadThatWaitsWithDispatchingDoesNotDeadlock)
 {
-    auto owner = platform::MessageQueue::Current();
+    auto owner = jwin::MessageQueue::Current();
     TestThread thread;
     bool delivered = false;
     thread.body = [&](TestThread&) { owner->Send([&] { delivered = true; }); };
@@ -130,18 +130,18 @@ TEST(CJThread, QuitDuringDispatchingStopGivesUpAndIsReposted)
     bool stopResult = true;
     bool quitStillQueued = false;
     std::thread owner([&] {
-        auto queue = platform::MessageQueue::Current();
-        platform::Waitable release;
+        auto queue = jwin::MessageQueue::Current();
+        jwin::Waitable release;
         TestThread thread;
         thread.body = [&](TestThread&) {
             queue->PostQuit(3);
-            platform::Waitable* const objects[] = {&release};
-            platform::WaitAny(objects, platform::kInfinite, false); // ignores the stop request
+            jwin::Waitable* const objects[] = {&release};
+            jwin::WaitAny(objects, jwin::kInfinite, false); // ignores the stop request
         };
         thread.Start();
         stopResult = thread.Stop(jwin::kNoTimeLimit, true);
         int code = 0;
-        quitStillQueued = !platform::DispatchPending(&code) && code == 3;
+        quitStillQueued = !jwin::DispatchPending(&code) && code == 3;
         release.Set(); // the destructor then waits for the body
     });
     owner.join();

@@ -3,13 +3,16 @@
 #include <atomic>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
+#include "app/trace_config_file.h"
 #include "support/trace/trace_sinks.h"
 #include "support/trace/xdbg.h"
 #include "support/trace/xdbg_message_box.h"
@@ -48,7 +51,8 @@ protected:
     void TearDown() override
     {
         XDbgSetMessageBoxHook({});
-        xdbg_testing::ResetForTesting({(folder_.Path() / "absent.ini").string(), windowName_, {}});
+        xdbg_testing::ResetForTesting(
+            {app::TraceConfigFile((folder_.Path() / "absent.ini").string()), windowName_, {}});
         std::filesystem::current_path(previousFolder_);
     }
 
@@ -56,7 +60,7 @@ protected:
     void Configure(const std::optional<std::string>& ini)
     {
         const auto path = ini ? folder_.WriteFile("debug.ini", *ini) : folder_.Path() / "absent.ini";
-        xdbg_testing::ResetForTesting({path.string(), windowName_, [this](const char* text) {
+        xdbg_testing::ResetForTesting({app::TraceConfigFile(path.string()), windowName_, [this](const char* text) {
                                            std::lock_guard guard(debuggerLock_);
                                            debugger_.emplace_back(text);
                                        }});
@@ -106,6 +110,31 @@ TEST_F(TraceTest, WithoutConfigurationNothingComesOutAnywhere)
     }
 }
 
+TEST_F(TraceTest, SourceIsOpenedAtTheFirstReportOnlyAndItsLookupReleasedAfterwards)
+{
+    int opened = 0;
+    auto keys = std::make_shared<int>(0); // shared by the source and every lookup it gives
+    xdbg_testing::Setup setup;
+    setup.windowName = windowName_;
+    setup.configSource = [&opened, keys]() -> xdbg::ConfigKeyReader {
+        ++opened;
+        return [keys](const char* key) -> std::optional<std::string> {
+            return std::string(key) == "Mode" ? std::optional<std::string>("debug") : std::nullopt;
+        };
+    };
+    setup.debuggerOutput = [this](const char* text) {
+        std::lock_guard guard(debuggerLock_);
+        debugger_.emplace_back(text);
+    };
+    xdbg_testing::ResetForTesting(std::move(setup));
+    EXPECT_EQ(opened, 0);
+    XDbgTrace("one\n");
+    XDbgTrace("two\n");
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(keys.use_count(), 2); // this test and the source: the lookup is gone
+    EXPECT_EQ(Debugger(), (std::vector<std::string>{"one\n", "two\n"}));
+}
+
 TEST_F(TraceTest, LogFileGetsEveryTextAppendedUnchanged)
 {
     folder_.WriteFile("xdebug.txt", "earlier\n");
@@ -150,7 +179,7 @@ TEST_F(TraceTest, NumericModeReachesDebuggerAndListener)
     const auto connection = listener.Accept(10000);
     ASSERT_TRUE(connection.Valid());
     XDbgTrace("timeout...");
-    xdbg_testing::ResetForTesting({"", windowName_, {}}); // closes the connection
+    xdbg_testing::ResetForTesting({{}, windowName_, {}}); // closes the connection
     const std::string data = tracetest::ReadUntilClosed(connection.Get());
 
     std::vector<std::string> texts;
@@ -181,7 +210,7 @@ TEST_F(TraceTest, ListenerThatHangsUpIsReconnected)
     }
     ASSERT_TRUE(second.Valid());
     XDbgTrace("again\n");
-    xdbg_testing::ResetForTesting({"", windowName_, {}});
+    xdbg_testing::ResetForTesting({{}, windowName_, {}});
     const std::string data = tracetest::ReadUntilClosed(second.Get());
     std::vector<std::string> texts;
     EXPECT_EQ(tracetest::ParseFrames(data, texts), data.size()) << data;
@@ -244,7 +273,7 @@ TEST(TraceAbort, AbortEndsTheProcess)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const auto assertWithAbort = [] {
-        xdbg_testing::ResetForTesting({"/nonexistent/debug.ini", "trawlix-trace-test-abort", {}});
+        xdbg_testing::ResetForTesting({app::TraceConfigFile("/nonexistent/debug.ini"), "trawlix-trace-test-abort", {}});
         XDbgSetMessageBoxHook([](const char*, const char*) { return XDbgBoxAnswer::Abort; });
         Report(XDBG_ASSERTION_FAILED, XDBG_MODE_CONFIGURED, "fatal");
     };
@@ -309,7 +338,7 @@ TEST_F(TraceTest, ManyThreadsTraceAtOnce)
     EXPECT_EQ(Debugger().size(), expected.size());
 
     // Frames may be lost to the short send time-out, but never interleaved.
-    xdbg_testing::ResetForTesting({"", windowName_, {}});
+    xdbg_testing::ResetForTesting({{}, windowName_, {}});
     for (const auto& connection : connections) {
         const std::string data = tracetest::ReadUntilClosed(connection.Get());
         std::vector<std::string> texts;

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "scan/record/device_record.h"
+#include "scan/record/probe_seam.h"
+#include "scan/scan_context.h"
+#include "scan/scan_thread.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace scan {
+
+// A network of a search: its prefix (the first three octets, "192.168.1") and the hosts from
+// firstHost to lastHost within it.
+struct SearchNetwork
+{
+    std::string prefix;
+    std::int32_t firstHost = 1;
+    std::int32_t lastHost = 254;
+};
+
+// The network a settings subnet text names ("192.168.1.*", "192.168.1.0"): only the part before
+// its last dot counts, as the scan controller's SetPlan reads it.
+[[nodiscard]] SearchNetwork NetworkOf(const std::string& subnetText, std::int32_t firstHost, std::int32_t lastHost);
+
+// Everything one search needs: where to look, how to log in to LX400 adapters, how many probe
+// jobs at once and whether addresses are knocked on before they are probed.
+struct SearchPlan
+{
+    // Searched when scanRange is set. A search takes one network for now; Start refuses more.
+    std::vector<SearchNetwork> networks;
+    bool scanRange = true;
+    bool scanDefaultAddress = true; // the factory address 10.10.10.10, always first
+    std::string user;
+    std::string password;
+    bool useHttps = true;
+    int jobs = CScanThread::kMaxJobs; // 1 to 255
+    bool discovery = true;
+};
+
+// Receives every record of a search: one per address and the end-of-search record last. Called
+// on the probe jobs' threads and the controller's thread, one call at a time: always under the
+// process-wide scan lock, which the sink must not take itself on another thread.
+using SearchSink = std::function<void(const DeviceRecord& record)>;
+
+// The one way the front ends search: a scan controller with its jobs, the scan lock around every
+// delivery, and the whole stop sequence in one call. The controller (CScanThread) and its jobs
+// (CScanInfo) do the work underneath.
+//
+// Start and Stop may be called from any one thread at a time, typically the window's. Their waits
+// keep dispatching that thread's message queue, so a sink that Sends to it (the window updating
+// its controls) never blocks them.
+class Search final
+{
+public:
+    // `probes` look at the addresses (the real ones in the programs, stand-ins in tests). The
+    // final wait for the last jobs is the program's 120 s unless a test shortens it.
+    Search(SearchSink sink, JobProbes probes, std::uint32_t finalWaitMs = 120000);
+    ~Search();
+    Search(const Search&) = delete;
+    Search& operator=(const Search&) = delete;
+
+    // Starts a search of `plan`, after the previous one's controller has ended. False when the
+    // plan holds more than one network or the controller did not start.
+    [[nodiscard]] bool Start(const SearchPlan& plan);
+
+    // Ends the search: no new jobs, every job asked to stop and waited for, then the controller.
+    // Records may still reach the sink while it runs, none after it returns; an end-of-search
+    // record not yet delivered when it began is dropped, as a stopped search has no end of its
+    // own. Harmless when no search runs.
+    void Stop();
+
+    // Whether a search runs and no stop has been asked for it.
+    [[nodiscard]] bool Running() const;
+
+private:
+    // The controller's view of the plan's login; it copies it into every job it starts.
+    class PlanLogin final : public IScanWindow
+    {
+    public:
+        explicit PlanLogin(Search* search) : search_(search) {}
+        void Set(const SearchPlan& plan);
+        [[nodiscard]] std::string CurrentUser() const override;
+        [[nodiscard]] std::string CurrentPassword() const override;
+        [[nodiscard]] bool CurrentUseHttps() const override;
+        [[nodiscard]] Search* Owner() const { return search_; }
+
+    private:
+        Search* search_;
+        mutable std::mutex mutex_;
+        std::string user_;
+        std::string password_;
+        bool useHttps_ = true;
+    };
+
+    static int Deliver(const DeviceRecord& record, void* context);
+
+    SearchSink sink_;
+    PlanLogin login_;
+    std::atomic<bool> stopping_{false};
+    CScanThread controller_;
+};
+
+} // namespace scan

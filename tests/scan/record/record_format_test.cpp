@@ -1,0 +1,97 @@
+#include "scan/record/record_format.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+DeviceRecord Record(std::string ip, std::string model, bool jsonApi = false)
+{
+    DeviceRecord r;
+    r.found = true;
+    r.ip = std::move(ip);
+    r.model = std::move(model);
+    r.jsonApi = jsonApi;
+    return r;
+}
+
+TEST(FormatTest, SortsNumericallyByAddress)
+{
+    EXPECT_TRUE(IpLess("10.0.0.9", "10.0.0.10"));
+    EXPECT_TRUE(IpLess("9.255.255.255", "10.0.0.0"));
+    EXPECT_FALSE(IpLess("10.0.0.10", "10.0.0.9"));
+    EXPECT_TRUE(IpLess("10.0.0.1", "not-an-address"));
+
+    const std::vector<std::string> headers = {"Device",      "Firmware",   "Update",  "Manufacturer (OEM)",
+                                              "MAC Address", "IP Address", "Location"};
+    const auto csv =
+        FormatRecords({Record("192.168.1.100", "B"), Record("192.168.1.20", "A, \"x\""), Record("10.10.10.10", "C")},
+                      RecordFormat::Csv, headers);
+    // The header row is the JSON field names, whatever the language of the table captions.
+    EXPECT_EQ(csv, "model,firmware,updateText,manufacturer,mac,ip,location\n"
+                   "C,,,,,10.10.10.10,\n"
+                   "\"A, \"\"x\"\"\",,,,,192.168.1.20,\n"
+                   "B,,,,,192.168.1.100,\n");
+}
+
+TEST(FormatTest, JsonCarriesEveryFieldAndEscapes)
+{
+    DeviceRecord r = Record("10.0.0.2", "LX400 \"Rack\"\n", true);
+    r.deviceId = -1;
+    r.updateState = 1;
+    r.oem = "16";
+    r.latestFirmware = "2.10";
+    const auto json = FormatRecords({r}, RecordFormat::Json, {});
+    EXPECT_EQ(json, "[\n  {\"model\": \"LX400 \\\"Rack\\\"\\n\", \"firmware\": \"\", \"updateText\": \"\", "
+                    "\"manufacturer\": \"\", \"mac\": \"\", \"ip\": \"10.0.0.2\", \"location\": \"\", \"oem\": \"16\", "
+                    "\"latestFirmware\": \"2.10\", \"deviceId\": -1, \"updateState\": 1, \"jsonApi\": true}\n]\n");
+    EXPECT_EQ(FormatRecords({}, RecordFormat::Json, {}), "[]\n");
+}
+
+TEST(FormatTest, TableAlignsAndNeutralisesControlCharacters)
+{
+    const std::vector<std::string> headers = {"Gerät", "F", "U", "M", "MAC", "IP", "Ort"};
+    DeviceRecord evil = Record("10.0.0.1", "X\x1B[2J", false);
+    evil.location = "a\nb";
+    const auto table = FormatRecords({evil, Record("10.0.0.2", "\xC4rger")}, RecordFormat::Table, headers);
+    EXPECT_EQ(table.find('\x1B'), std::string::npos);
+    EXPECT_EQ(table, "Gerät  F  U  M  MAC  IP        Ort\n"
+                     "X [2J                10.0.0.1  a b\n"
+                     "Ärger                10.0.0.2\n");
+}
+
+TEST(FormatTest, CsvCellsAreSafeForScriptsAndSpreadsheets)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"+49 911", "'+49 911"},
+        {"-1", "'-1"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"a=b", "a=b"},
+        {"Bell\x07, \x1B]0;title\r\n", "\"Bell ,  ]0;title  \""},
+        {"\x1B=1 \xC2\x9B", " =1  "}, // ESC and a C1 control
+    };
+    for (const auto& [value, cell] : cases)
+        EXPECT_EQ(CsvField(value), cell) << value;
+}
+
+// Wide characters take two cells, combining marks none, so a table stays aligned.
+TEST(FormatTest, DisplayWidthCountsTerminalCells)
+{
+    const std::pair<const char*, std::size_t> cases[] = {
+        {"N\xC3\xBCrnberg", 8},                      // precomposed umlaut
+        {"Nu\xCC\x88rnberg", 8},                     // u + combining diaeresis
+        {"\xE6\x9D\xB1\xE4\xBA\xAC", 4},             // Tokyo in kanji
+        {"\xEC\x84\x9C\xEC\x9A\xB8", 4},             // Seoul in Hangul
+        {"\xEF\xBC\xA1\xEF\xBD\xB1", 3},             // full-width A, half-width katakana
+        {"\xF0\x9F\x94\x8B UPS", 6},                 // battery emoji
+        {"\xE0\xA4\xB9\xE0\xA4\xBF\xE0\xA4\x82", 2}, // Devanagari with a vowel sign and a nasal mark
+        {"\xFF\xFE", 2},                             // bytes that are no UTF-8 count one each
+    };
+    for (const auto& [text, width] : cases)
+        EXPECT_EQ(DisplayWidth(text), width) << text;
+    const auto table = FormatRecords({Record("10.0.0.1", "\xE6\x9D\xB1\xE4\xBA\xAC", true), Record("10.0.0.2", "Nord")},
+                                     RecordFormat::Table, {"Device", "", "", "", "", "IP"});
+    EXPECT_EQ(table, "Device          IP\n\xE6\x9D\xB1\xE4\xBA\xAC            10.0.0.1\nNord            10.0.0.2\n");
+}
+
+} // namespace
