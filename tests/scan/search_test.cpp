@@ -147,15 +147,28 @@ TEST(Search, StopOnTheThreadTheSinkSendsToEndsEveryJobAndNoEndRecordArrives)
         << "the stopped job delivered";
 }
 
-TEST(Search, RefusesSeveralNetworksAndSearchesAgainAfterAStop)
+TEST(Search, SeveralNetworksAreOneSearchWithOneKnockAndItSearchesAgainAfterAStop)
 {
     Sink sink;
     Probes probes;
     scan::Search search([&sink](const DeviceRecord& record) { sink.Take(record); }, probes.Make());
     scan::SearchPlan two = Plan(1, 2);
     two.networks.push_back({"10.1.3", 1, 2});
-    EXPECT_FALSE(search.Start(two));
-    EXPECT_FALSE(search.Running());
+    two.networks.push_back({"10.1.2", 2, 3});
+    EXPECT_EQ(scan::AddressCount(two), 5u);
+    ASSERT_TRUE(search.Start(two));
+    std::vector<DeviceRecord> records = sink.WaitForEnd();
+    search.Stop();
+    std::vector<std::string> ips;
+    for (const DeviceRecord& record : records)
+        ips.push_back(record.ip);
+    std::sort(ips.begin(), ips.end() - 1);
+    EXPECT_EQ(ips, (std::vector<std::string>{"10.1.2.1", "10.1.2.2", "10.1.2.3", "10.1.3.1", "10.1.3.2", ""}));
+    EXPECT_EQ(probes.knocks, 1);
+    {
+        std::lock_guard lock(sink.mutex);
+        sink.records.clear();
+    }
 
     ASSERT_TRUE(search.Start(Plan(4, 6)));
     while (probes.holding.load() == 0)
@@ -166,11 +179,53 @@ TEST(Search, RefusesSeveralNetworksAndSearchesAgainAfterAStop)
         sink.records.clear();
     }
     ASSERT_TRUE(search.Start(Plan(1, 3)));
-    const std::vector<DeviceRecord> records = sink.WaitForEnd();
-    ASSERT_EQ(records.size(), 4u); // the second search's own three and its end
+    records = sink.WaitForEnd();
+    ASSERT_EQ(records.size(), 4u); // the third search's own three and its end
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_TRUE(records[i].ip == "10.1.2.1" || records[i].ip == "10.1.2.2" || records[i].ip == "10.1.2.3");
-    EXPECT_EQ(probes.knocks, 2);
+    EXPECT_EQ(probes.knocks, 3);
+}
+
+TEST(Search, PlanAddressesInStartOrderEachOnce)
+{
+    struct Case
+    {
+        std::vector<scan::SearchNetwork> networks;
+        bool range;
+        bool factory;
+        std::vector<std::string> addresses;
+    };
+    const Case cases[] = {
+        {{{"10.1.2", 3, 5}}, true, true, {"10.10.10.10", "10.1.2.3", "10.1.2.4", "10.1.2.5"}},
+        {{{"10.1.2", 3, 5}}, false, true, {"10.10.10.10"}},
+        {{{"10.1.2", 3, 5}}, true, false, {"10.1.2.3", "10.1.2.4", "10.1.2.5"}},
+        // The factory address inside the searched network: once, first.
+        {{{"10.10.10", 9, 11}}, true, true, {"10.10.10.10", "10.10.10.9", "10.10.10.11"}},
+        // Overlapping and repeated networks, kept in the order given.
+        {{{"10.1.3", 1, 2}, {"10.1.2", 1, 2}, {"10.1.3", 2, 3}, {"10.1.3", 1, 2}},
+         true,
+         false,
+         {"10.1.3.1", "10.1.3.2", "10.1.2.1", "10.1.2.2", "10.1.3.3"}},
+        // Hand-edited host numbers stay within 0..254 (the last one at least 1); an empty range adds
+        // nothing.
+        {{{"10.1.2", 253, 999}, {"10.1.4", 9, 3}, {"10.1.5", -4, 0}},
+         true,
+         false,
+         {"10.1.2.253", "10.1.2.254", "10.1.5.0", "10.1.5.1"}},
+        {{}, true, false, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> addresses;
+        for (const scan::PlannedAddress& address : scan::PlanAddresses(c.networks, c.range, c.factory)) {
+            addresses.push_back(address.Text());
+            EXPECT_EQ(address.defaultAddress, addresses.size() == 1 && c.factory);
+        }
+        EXPECT_EQ(addresses, c.addresses) << ::testing::PrintToString(addresses);
+    }
+    std::vector<scan::SearchNetwork> wide;
+    for (int third = 0; third < 256; ++third)
+        wide.push_back({"10.20." + std::to_string(third), 1, 254});
+    EXPECT_EQ(scan::PlanAddresses(wide, true, true).size(), 256u * 254u + 1u);
 }
 
 TEST(Search, NetworkOfASubnetTextKeepsThePartBeforeItsLastDot)
