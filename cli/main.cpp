@@ -1,4 +1,5 @@
 // trawlix-scan: searches a network for adapters from a terminal and prints what it found.
+#include "app/open_file_limit.h"
 #include "app/trace_config_file.h"
 #include "cli/compare.h"
 #include "cli/options.h"
@@ -143,6 +144,8 @@ int main(int argc, char** argv)
 {
     // The diagnostic trace reads the machine's configuration file at its first report.
     XDbgSetConfigSource(app::TraceConfigFile());
+    // A wide search knocks on thousands of addresses at once, each connect a descriptor.
+    app::RaiseOpenFileLimit();
     // A reader that went away shows as a failed write (EPIPE), which ends the program quietly.
     signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -190,15 +193,12 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    const int rangeCount = options.scanRange ? options.lastHost - options.firstHost + 1 : 0;
-    const int total = (rangeCount > 0 ? rangeCount : 0) + (options.scanDefaultAddress ? 1 : 0);
-    SearchResults results(options, total);
     ProbeConfig probeConfig;
     if (!options.updateServer.empty())
         probeConfig.updateServer = options.updateServer;
 
     scan::SearchPlan plan;
-    plan.networks.push_back({options.prefix, options.firstHost, options.lastHost});
+    plan.networks = options.SearchNetworks();
     plan.scanRange = options.scanRange;
     plan.scanDefaultAddress = options.scanDefaultAddress;
     plan.user = options.user;
@@ -206,6 +206,7 @@ int main(int argc, char** argv)
     plan.useHttps = options.useHttps;
     plan.jobs = options.jobs;
     plan.discovery = options.discovery;
+    SearchResults results(options, static_cast<int>(scan::AddressCount(plan)));
 
     bool completed = false;
     {
