@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <mutex>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -78,10 +79,12 @@ public:
         return found_;
     }
 
-    std::vector<DeviceRecord> Missing() const
+    // Hands over the addresses without a row once the search is over: a /16 leaves tens of
+    // thousands, not worth a copy.
+    std::vector<DeviceRecord> TakeMissing()
     {
         std::lock_guard lock(mutex_);
-        return missing_;
+        return std::exchange(missing_, {});
     }
 
     void ClearProgress() const
@@ -226,7 +229,7 @@ int main(int argc, char** argv)
     // The reasons follow the list on standard error, also after an interrupted search.
     auto explain = [&] {
         if (options.explain)
-            std::fputs(FormatExplanation(results.Missing(), options.format).c_str(), stderr);
+            std::fputs(FormatExplanation(results.TakeMissing(), options.format).c_str(), stderr);
     };
     if (!completed) {
         // What was found so far is printed; an unfinished search is not compared, as every

@@ -191,11 +191,12 @@ std::int32_t CScanThread::Run()
             if (index >= total || reported[index])
                 continue;
             reported[index] = true;
-            deadPorts[index] = std::move(outcome.deadPorts);
-            if (outcome.Probed())
+            if (outcome.Probed()) {
+                deadPorts[index] = std::move(outcome.deadPorts);
                 ready.insert(index);
-            else
+            } else {
                 ruledOut.emplace_back(index, std::move(outcome.failure));
+            }
         }
         // A knock that ended without judging an address leaves it to be probed as without one.
         if (finished) {
