@@ -213,8 +213,8 @@ std::string UsageText()
     const std::string server = kDefaultUpdateServer;
     return "Usage: trawlix-scan [OPTIONS] [--] NET [NET...]   e.g. 192.168.1.*  10.20.0.0/22\n"
            "Searches every NET and 10.10.10.10 for adapters in one search, each address once. NET is\n"
-           "a.b.c.* or a.b.c.N (the network a.b.c) or a.b.c.d/P with P 16 to 32 (a /22 is four /24\n"
-           "networks, a /32 one host).\n"
+           "a.b.c.* or a.b.c.N (the network a.b.c) or a.b.c.d/P with P 16 to 32 and no host bits set\n"
+           "beyond P (a /22 is four /24 networks, a /32 one host).\n"
            "  --first N, --last N          host range within each /24, default 1 and 254\n"
            "  --no-range                   search only 10.10.10.10\n"
            "  --no-default-address         do not search 10.10.10.10\n"
