@@ -416,27 +416,6 @@ TEST(CScanThread, SeveralNetworksVisitEachAddressOnceAndRunningJobsNeverShareASl
     }
 }
 
-TEST(CScanThread, TheFactoryAddressInsideTheSearchedNetworkIsProbedOnceInItsOwnSlot)
-{
-    TestWindow window;
-    ProbeLab lab;
-    lab.holdCount = 4; // all four run together: a shared slot would stop one of them
-    lab.holdUntilStarted = 4;
-    lab.holdUntilStopped = true;
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
-    scan.scanDefaultAddress = true;
-    scan.scanRange = true;
-    scan.SetPlan("10.10.10.*", 8, 11);
-    ASSERT_TRUE(scan.Start(10000, true));
-    const auto records = window.WaitForEnd();
-    scan.Stop(jwin::kNoTimeLimit, true);
-    ASSERT_EQ(records.size(), 5u);
-    EXPECT_TRUE(records.back().endOfSearch);
-    EXPECT_EQ(lab.calls["10.10.10.10"], 1);
-    EXPECT_EQ(lab.startIndex["10.10.10.10"], "0");
-    EXPECT_EQ(lab.stopped, 0);
-}
-
 TEST(CScanThread, MissingCallbackRefusesTheSearch)
 {
     CScanThread scan(nullptr, nullptr, {});
