@@ -1,4 +1,5 @@
 // trawlix-scan: searches a network for adapters from a terminal and prints what it found.
+#include "app/open_file_limit.h"
 #include "app/trace_config_file.h"
 #include "cli/compare.h"
 #include "cli/options.h"
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <mutex>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -77,10 +79,12 @@ public:
         return found_;
     }
 
-    std::vector<DeviceRecord> Missing() const
+    // Hands over the addresses without a row once the search is over: a /16 leaves tens of
+    // thousands, not worth a copy.
+    std::vector<DeviceRecord> TakeMissing()
     {
         std::lock_guard lock(mutex_);
-        return missing_;
+        return std::exchange(missing_, {});
     }
 
     void ClearProgress() const
@@ -143,6 +147,8 @@ int main(int argc, char** argv)
 {
     // The diagnostic trace reads the machine's configuration file at its first report.
     XDbgSetConfigSource(app::TraceConfigFile());
+    // A wide search knocks on thousands of addresses at once, each connect a descriptor.
+    app::RaiseOpenFileLimit();
     // A reader that went away shows as a failed write (EPIPE), which ends the program quietly.
     signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -190,15 +196,12 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    const int rangeCount = options.scanRange ? options.lastHost - options.firstHost + 1 : 0;
-    const int total = (rangeCount > 0 ? rangeCount : 0) + (options.scanDefaultAddress ? 1 : 0);
-    SearchResults results(options, total);
     ProbeConfig probeConfig;
     if (!options.updateServer.empty())
         probeConfig.updateServer = options.updateServer;
 
     scan::SearchPlan plan;
-    plan.networks.push_back({options.prefix, options.firstHost, options.lastHost});
+    plan.networks = options.SearchNetworks();
     plan.scanRange = options.scanRange;
     plan.scanDefaultAddress = options.scanDefaultAddress;
     plan.user = options.user;
@@ -206,6 +209,7 @@ int main(int argc, char** argv)
     plan.useHttps = options.useHttps;
     plan.jobs = options.jobs;
     plan.discovery = options.discovery;
+    SearchResults results(options, static_cast<int>(scan::AddressCount(plan)));
 
     bool completed = false;
     {
@@ -225,7 +229,7 @@ int main(int argc, char** argv)
     // The reasons follow the list on standard error, also after an interrupted search.
     auto explain = [&] {
         if (options.explain)
-            std::fputs(FormatExplanation(results.Missing(), options.format).c_str(), stderr);
+            std::fputs(FormatExplanation(results.TakeMissing(), options.format).c_str(), stderr);
     };
     if (!completed) {
         // What was found so far is printed; an unfinished search is not compared, as every

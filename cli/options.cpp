@@ -41,26 +41,34 @@ std::optional<std::string> ReadFirstLine(const std::string& path)
     return line;
 }
 
+std::vector<scan::SearchNetwork> ScanOptions::SearchNetworks() const
+{
+    std::vector<scan::SearchNetwork> out;
+    for (const ScanNetwork& network : networks) {
+        const auto part = SearchNetworksOf(network, firstHost, lastHost);
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
 ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* envPassword,
                              PasswordFileReader readPasswordFile)
 {
     ScanOptions options;
     if (envPassword != nullptr)
         options.password = envPassword;
-    std::optional<std::string> subnet;
+    std::vector<std::string> nets;
     bool optionsEnded = false;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        // After "--" every argument is a subnet, also one that starts with '-'.
+        // After "--" every argument is a network, also one that starts with '-'.
         if (optionsEnded || arg == "--") {
             if (!optionsEnded) {
                 optionsEnded = true;
                 continue;
             }
-            if (subnet)
-                return Fail("only one subnet may be given");
-            subnet = arg;
+            nets.push_back(arg);
             continue;
         }
         // Options with a value take it from the next argument or after '='.
@@ -157,17 +165,15 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
             options.explain = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail("unknown option " + arg);
-        } else if (subnet) {
-            return Fail("only one subnet may be given");
         } else {
-            subnet = arg;
+            nets.push_back(arg);
         }
     }
 
     if (options.showHelp || options.showVersion)
         return ParseResult{options, {}};
     if (options.flashTool) {
-        if (subnet)
+        if (!nets.empty())
             return Fail("--flash-tool reports a tool folder and takes no subnet");
         if (!options.compareFile.empty())
             return Fail("--flash-tool reports a tool folder and takes no --compare");
@@ -178,16 +184,25 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
     if (!options.scanRange && !options.scanDefaultAddress)
         return Fail("nothing to search: --no-range and --no-default-address leave no address");
     if (options.scanRange) {
-        if (!subnet)
-            return Fail("a subnet is needed, e.g. 192.168.1.*");
-        const auto network = ParseScanNetwork(*subnet);
-        if (!network)
-            return Fail("not a subnet: \"" + TerminalText(*subnet) +
-                        "\" (three numbers 0 to 255 and .* or .N, e.g. 192.168.1.*)");
-        options.prefix = network->Prefix();
+        if (nets.empty())
+            return Fail("a subnet is needed, e.g. 192.168.1.* or 10.20.0.0/22");
+        for (const std::string& text : nets) {
+            std::string reason;
+            const auto network = ParseScanNetwork(text, &reason);
+            if (!network)
+                return Fail(reason);
+            options.networks.push_back(*network);
+        }
         if (options.firstHost > options.lastHost)
             return Fail("--first must not be greater than --last");
-    } else if (subnet) {
+        // A network without any host to search is a mistake, not something to pass over quietly.
+        for (std::size_t i = 0; i < nets.size(); ++i) {
+            if (SearchNetworksOf(options.networks[i], options.firstHost, options.lastHost).empty())
+                return Fail("nothing to search in " + TerminalText(nets[i]) + " with hosts " +
+                            std::to_string(options.firstHost) + " to " + std::to_string(options.lastHost) +
+                            " (--first, --last)");
+        }
+    } else if (!nets.empty()) {
         return Fail("--no-range searches only 10.10.10.10 and takes no subnet");
     }
     return ParseResult{options, {}};
@@ -196,9 +211,11 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
 std::string UsageText()
 {
     const std::string server = kDefaultUpdateServer;
-    return "Usage: trawlix-scan [OPTIONS] [--] SUBNET   e.g. 192.168.1.*\n"
-           "Searches SUBNET (a.b.c.* or a.b.c.N: the network a.b.c) and 10.10.10.10 for adapters.\n"
-           "  --first N, --last N          host range, default 1 and 254\n"
+    return "Usage: trawlix-scan [OPTIONS] [--] NET [NET...]   e.g. 192.168.1.*  10.20.0.0/22\n"
+           "Searches every NET and 10.10.10.10 for adapters in one search, each address once. NET is\n"
+           "a.b.c.* or a.b.c.N (the network a.b.c) or a.b.c.d/P with P 16 to 32 and no host bits set\n"
+           "beyond P (a /22 is four /24 networks, a /32 one host).\n"
+           "  --first N, --last N          host range within each /24, default 1 and 254\n"
            "  --no-range                   search only 10.10.10.10\n"
            "  --no-default-address         do not search 10.10.10.10\n"
            "  --user NAME                  LX400 user, default admin\n"

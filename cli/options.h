@@ -1,6 +1,8 @@
 #pragma once
 
+#include "cli/scan_network.h"
 #include "scan/record/record_format.h"
+#include "scan/scan_plan.h"
 
 #include <optional>
 #include <string>
@@ -12,8 +14,8 @@ struct ScanOptions
     using Format = RecordFormat;
     enum class Language { FromLocale, English, German };
 
-    std::string prefix; // the subnet's three octets "a.b.c"
-    int firstHost = 1;
+    std::vector<ScanNetwork> networks; // in the order given
+    int firstHost = 1;                 // within each /24
     int lastHost = 254;
     bool scanRange = true;
     bool scanDefaultAddress = true;
@@ -37,6 +39,9 @@ struct ScanOptions
     std::string compareFile;
     bool showVersion = false;
     bool showHelp = false;
+
+    // The /24 networks and hosts to search: --first to --last within each /24 of each network.
+    [[nodiscard]] std::vector<scan::SearchNetwork> SearchNetworks() const;
 };
 
 // The outcome of parsing: options, or a one-line reason for exit status 2.

@@ -43,10 +43,15 @@ int WriteOutput(const std::string& text, std::FILE* out, std::FILE* err)
     return 1;
 }
 
-std::string FormatExplanation(std::vector<DeviceRecord> missing, ScanOptions::Format format)
+std::string FormatExplanation(std::vector<DeviceRecord> records, ScanOptions::Format format)
 {
+    // Sorted by reference: a wide search leaves tens of thousands of records.
+    std::vector<const DeviceRecord*> missing;
+    missing.reserve(records.size());
+    for (const DeviceRecord& record : records)
+        missing.push_back(&record);
     std::stable_sort(missing.begin(), missing.end(),
-                     [](const DeviceRecord& a, const DeviceRecord& b) { return IpLess(a.ip, b.ip); });
+                     [](const DeviceRecord* a, const DeviceRecord* b) { return IpLess(a->ip, b->ip); });
     // Details may quote what a host sent (a redirect's target): shown as text, never as controls.
     auto detail = [](const DeviceRecord& r) {
         return r.failure.kind == ProbeFailureKind::None ? std::string("no reason known")
@@ -56,7 +61,7 @@ std::string FormatExplanation(std::vector<DeviceRecord> missing, ScanOptions::Fo
     if (format == ScanOptions::Format::Json) {
         out = "[";
         for (std::size_t i = 0; i < missing.size(); ++i) {
-            const DeviceRecord& r = missing[i];
+            const DeviceRecord& r = *missing[i];
             out += i == 0 ? "\n" : ",\n";
             out += "  {\"ip\": " + JsonString(PlainTextAsUtf8(r.ip)) +
                    ", \"reason\": " + JsonString(ProbeFailureKey(r.failure.kind)) +
@@ -65,7 +70,8 @@ std::string FormatExplanation(std::vector<DeviceRecord> missing, ScanOptions::Fo
         return out + (missing.empty() ? "]\n" : "\n]\n");
     }
     std::size_t silent = 0;
-    for (const DeviceRecord& r : missing) {
+    for (const DeviceRecord* record : missing) {
+        const DeviceRecord& r = *record;
         if (r.failure.kind == ProbeFailureKind::Silent) {
             ++silent;
             continue;

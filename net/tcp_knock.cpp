@@ -37,13 +37,24 @@ PortAnswer AnswerOf(int error)
 }
 
 // Connects in flight at once. Half the descriptor limit leaves the other half to the probes that
-// run meanwhile; a /24 with two ports needs 510, which the usual limit of 1024 allows.
+// run meanwhile; a /24 with two ports needs 510, which the usual limit of 1024 allows. However high
+// the limit, at most 16384: a /19 with two ports in one round, while a connect waiting for its
+// answer holds some kilobytes of kernel memory, so a /16 all at once would hold close to a gigabyte.
+constexpr std::size_t kMostInFlight = 16384;
+
 std::size_t InFlightLimit()
 {
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return 1024;
-    return std::max<std::size_t>(16, static_cast<std::size_t>(limit.rlim_cur / 2));
+    return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 2), 16, kMostInFlight);
+}
+
+// A local shortage that ends as knocks in flight end: descriptors, memory, local ports.
+bool ShortOfLocalResources(int error)
+{
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM || error == EAGAIN ||
+           error == EADDRNOTAVAIL;
 }
 
 class Knock final
@@ -99,18 +110,18 @@ private:
             if (fd < 0) {
                 // Out of descriptors: wait for knocks in flight to free some; with none in
                 // flight this pair cannot be knocked at all.
-                if ((errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) && inFlight_ > 0)
+                if (ShortOfLocalResources(errno) && inFlight_ > 0)
                     return;
                 ++next_;
                 Settle(pair, PortAnswer::Unknown);
                 continue;
             }
-            ++next_;
             sockaddr_in peer{};
             peer.sin_family = AF_INET;
             peer.sin_addr.s_addr = addresses_[pair / ports_.size()];
             peer.sin_port = htons(ports_[pair % ports_.size()]);
             if (connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
+                ++next_;
                 close(fd);
                 Settle(pair, PortAnswer::Open);
                 continue;
@@ -118,9 +129,15 @@ private:
             if (errno != EINPROGRESS) {
                 const int error = errno;
                 close(fd);
+                // No local port or buffer for it now: the same pair again once knocks in flight
+                // have ended, rather than an address probed without its knock.
+                if (ShortOfLocalResources(error) && inFlight_ > 0)
+                    return;
+                ++next_;
                 Settle(pair, AnswerOf(error));
                 continue;
             }
+            ++next_;
             epoll_event event{};
             event.events = EPOLLOUT;
             event.data.u64 = pair;

@@ -1,6 +1,7 @@
 #include "scan/scan_thread.h"
 
 #include "scan/discovery_pass.h"
+#include "support/text/ipv4.h"
 #include "support/trace/xdbg.h"
 
 #include <algorithm>
@@ -9,21 +10,6 @@
 #include <optional>
 #include <set>
 #include <vector>
-
-namespace {
-
-constexpr const char* kDefaultPrefix = "10.10.10";
-constexpr std::int32_t kDefaultHost = 10;
-
-// One address of the plan, in start order.
-struct PlannedAddress
-{
-    std::int32_t host;
-    int slot;
-    std::string prefix;
-};
-
-} // namespace
 
 CScanThread::CScanThread(ScanResultCallback callback, IScanWindow* window, JobProbes probes, std::uint32_t finalWaitMs)
     : resultCallback(callback), callbackContext(window), probes_(std::move(probes)), finalWaitMs_(finalWaitMs)
@@ -34,12 +20,6 @@ CScanThread::~CScanThread()
     Stop();
 }
 
-std::string NetworkPrefix(const std::string& subnetText)
-{
-    const auto dot = subnetText.rfind('.');
-    return (dot != std::string::npos && dot > 0) ? subnetText.substr(0, dot) : subnetText;
-}
-
 void CScanThread::SetPlan(const std::string& startAddress, std::int32_t first, std::int32_t last)
 {
     SetRange(NetworkPrefix(startAddress), first, last);
@@ -47,12 +27,20 @@ void CScanThread::SetPlan(const std::string& startAddress, std::int32_t first, s
 
 void CScanThread::SetRange(std::string rangePrefix, std::int32_t first, std::int32_t last)
 {
-    prefix = std::move(rangePrefix);
-    firstHost = first;
-    lastHost = last;
+    SetNetworks({{std::move(rangePrefix), first, last}});
 }
 
-jwin::CJThread::Handle CScanThread::StartJob(std::int32_t host, int slot, const std::string& jobPrefix)
+void CScanThread::SetNetworks(std::vector<scan::SearchNetwork> networks)
+{
+    networks_ = std::move(networks);
+    const scan::SearchNetwork front = networks_.empty() ? scan::SearchNetwork{{}, 0, 255} : networks_.front();
+    prefix = front.prefix;
+    firstHost = front.firstHost;
+    lastHost = front.lastHost;
+}
+
+jwin::CJThread::Handle CScanThread::StartJob(std::int32_t host, int slot, const std::string& jobPrefix,
+                                             std::vector<DeadPort> deadPorts)
 {
     if (slot < 0 || slot >= kSlotCount)
         return nullptr;
@@ -72,7 +60,7 @@ jwin::CJThread::Handle CScanThread::StartJob(std::int32_t host, int slot, const 
     job.resultCallback = resultCallback;
     job.callbackContext = callbackContext;
     job.probes = probes_;
-    job.deadPorts = deadPorts_[static_cast<std::size_t>(slot)];
+    job.deadPorts = std::move(deadPorts);
     if (callbackContext != nullptr) {
         job.user = callbackContext->CurrentUser();
         job.password = callbackContext->CurrentPassword();
@@ -135,18 +123,12 @@ void CScanThread::StopAllJobs()
 
 KnockVerdict CScanThread::VerdictFor(const std::string& ip) const
 {
-    const std::string rangePrefix = prefix + ".";
-    if (ip.size() > rangePrefix.size() && ip.compare(0, rangePrefix.size(), rangePrefix) == 0) {
-        const std::string rest = ip.substr(rangePrefix.size());
-        if (rest.size() <= 3 && std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-            const int host = std::stoi(rest);
-            if (host <= 254 && std::to_string(host) == rest)
-                return verdicts_[static_cast<std::size_t>(host)].load();
-        }
-    }
-    if (ip == std::string(kDefaultPrefix) + "." + std::to_string(kDefaultHost))
-        return verdicts_[kDefaultAddressSlot].load();
-    return KnockVerdict::NotKnocked;
+    const auto address = ParseDottedQuad(ip);
+    if (!address)
+        return KnockVerdict::NotKnocked;
+    std::lock_guard lock(verdictMutex_);
+    const auto verdict = verdicts_.find(*address);
+    return verdict == verdicts_.end() ? KnockVerdict::NotKnocked : verdict->second;
 }
 
 std::int32_t CScanThread::Run()
@@ -155,19 +137,15 @@ std::int32_t CScanThread::Run()
     if (resultCallback == nullptr)
         return kScanInvalidArg;
 
-    // Host numbers may come from a hand-edited settings file; keep them inside the slot array.
-    const std::int32_t first = std::clamp(firstHost, 0, 254);
-    const std::int32_t last = std::clamp(lastHost, 1, 254);
-    std::vector<PlannedAddress> plan;
-    if (scanDefaultAddress)
-        plan.push_back({kDefaultHost, kDefaultAddressSlot, kDefaultPrefix});
-    if (scanRange) {
-        for (std::int32_t host = first; host <= last; ++host)
-            plan.push_back({host, host, prefix});
-    }
-    for (std::size_t slot = 0; slot < verdicts_.size(); ++slot) {
-        verdicts_[slot].store(KnockVerdict::NotKnocked);
-        deadPorts_[slot].clear();
+    const std::vector<scan::PlannedAddress> plan = scan::PlanAddresses(networks_, scanRange, scanDefaultAddress);
+    // One network keeps the window's slot rule: host h in slot h, the factory address in a slot
+    // of its own. Several networks repeat host numbers, so there a job takes the slot of the
+    // wait-set entry it runs in: two running jobs never share a slot (reusing the slot of a
+    // running job would stop it, and its record would be lost).
+    const bool slotPerHost = networks_.size() <= 1;
+    {
+        std::lock_guard lock(verdictMutex_);
+        verdicts_.clear();
     }
     const std::size_t total = plan.size();
     const std::size_t width = std::min<std::size_t>(static_cast<std::size_t>(maxJobs_), total);
@@ -176,11 +154,13 @@ std::int32_t CScanThread::Run()
     // let it through. Without the pass every address is ready from the start.
     std::optional<scan::DiscoveryPass> pass;
     std::vector<bool> reported(total, false);
+    std::vector<std::vector<DeadPort>> deadPorts(total); // by plan position, until its job starts
     std::set<std::size_t> ready; // plan positions, started lowest first: the default address first
     if (discovery_ && probes_.knock && total > 0) {
         std::vector<std::string> addresses;
-        for (const PlannedAddress& planned : plan)
-            addresses.push_back(planned.prefix + "." + std::to_string(planned.host));
+        addresses.reserve(total);
+        for (const scan::PlannedAddress& planned : plan)
+            addresses.push_back(planned.Text());
         const bool useHttps = callbackContext != nullptr ? callbackContext->CurrentUseHttps() : true;
         pass.emplace(probes_.knock, std::move(addresses), useHttps,
                      [this] { return abortRequested.load() || !IsRunning(); });
@@ -197,17 +177,26 @@ std::int32_t CScanThread::Run()
         if (!pass)
             return;
         const bool finished = pass->Finished();
-        for (auto& [index, outcome] : pass->Take()) {
+        auto outcomes = pass->Take();
+        {
+            std::lock_guard lock(verdictMutex_);
+            for (const auto& [index, outcome] : outcomes) {
+                if (index >= total || reported[index])
+                    continue;
+                if (const auto address = ParseDottedQuad(plan[index].Text()))
+                    verdicts_[*address] = outcome.verdict;
+            }
+        }
+        for (auto& [index, outcome] : outcomes) {
             if (index >= total || reported[index])
                 continue;
             reported[index] = true;
-            const auto slot = static_cast<std::size_t>(plan[index].slot);
-            verdicts_[slot].store(outcome.verdict);
-            deadPorts_[slot] = std::move(outcome.deadPorts);
-            if (outcome.Probed())
+            if (outcome.Probed()) {
+                deadPorts[index] = std::move(outcome.deadPorts);
                 ready.insert(index);
-            else
+            } else {
                 ruledOut.emplace_back(index, std::move(outcome.failure));
+            }
         }
         // A knock that ended without judging an address leaves it to be probed as without one.
         if (finished) {
@@ -223,12 +212,16 @@ std::int32_t CScanThread::Run()
     // Fills every free wait-set entry with a job for the next ready address. A job that cannot
     // start counts as ended, so the entry goes on to the following address.
     auto startReady = [&] {
-        for (Handle& entry : waitSet) {
-            while (!entry && !ready.empty() && !abortRequested.load()) {
-                const PlannedAddress& planned = plan[*ready.begin()];
+        for (std::size_t entry = 0; entry < waitSet.size(); ++entry) {
+            while (!waitSet[entry] && !ready.empty() && !abortRequested.load()) {
+                const std::size_t index = *ready.begin();
                 ready.erase(ready.begin());
                 ++settled;
-                entry = StartJob(planned.host, planned.slot, planned.prefix);
+                const scan::PlannedAddress& planned = plan[index];
+                const int slot = !slotPerHost             ? static_cast<int>(entry)
+                                 : planned.defaultAddress ? kDefaultAddressSlot
+                                                          : planned.host;
+                waitSet[entry] = StartJob(planned.host, slot, planned.prefix, std::move(deadPorts[index]));
             }
         }
     };
@@ -238,14 +231,13 @@ std::int32_t CScanThread::Run()
             if (abortRequested.load() || !IsRunning())
                 return;
             DeviceRecord record;
-            record.ip = plan[index].prefix + "." + std::to_string(plan[index].host);
+            record.ip = plan[index].Text();
             record.failure = std::move(why);
             ++settled;
             resultCallback(record, callbackContext);
         }
         ruledOut.clear();
     };
-
     collect();
     startReady();
     if (!IsRunning())

@@ -2,21 +2,21 @@
 
 #include "scan/scan_context.h"
 #include "scan/scan_info.h"
+#include "scan/scan_plan.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
-
-// The network prefix of a subnet text: the text up to, not including, its last '.'; the whole
-// text when it has no '.' after its first character.
-[[nodiscard]] std::string NetworkPrefix(const std::string& subnetText);
+#include <unordered_map>
+#include <vector>
 
 // Runs one search: knocks on every address of the plan at once (the discovery pass), starts a
-// probe job per address that answered, at most ten at once, delivers a not-found record itself for
-// every address the knock ruled out, and sends an end-of-search record when every address was
-// settled and the final wait returned.
+// probe job per address that answered, at most MaxJobs() at once, delivers a not-found record
+// itself for every address the knock ruled out, and sends an end-of-search record when every
+// address was settled and the final wait returned. The plan is one network or several, each
+// address visited once.
 class CScanThread : public jwin::CJThreadEx
 {
 public:
@@ -35,6 +35,8 @@ public:
     void SetPlan(const std::string& startAddress, std::int32_t first, std::int32_t last);
     // SetPlan with the prefix as it is, not cut from a subnet text.
     void SetRange(std::string rangePrefix, std::int32_t first, std::int32_t last);
+    // Several networks for one search; Prefix(), FirstHost() and LastHost() tell the first.
+    void SetNetworks(std::vector<scan::SearchNetwork> networks);
     // How many jobs run at once; the window keeps ten, the headless front end may ask for
     // 1 to 255. Takes effect at the next search.
     void SetMaxJobs(int count);
@@ -46,8 +48,10 @@ public:
     // What the knock of the current or last search found out about an address of its plan;
     // NotKnocked for an address it has not judged (yet). Readable from any thread.
     [[nodiscard]] KnockVerdict VerdictFor(const std::string& ip) const;
-    // Prepares and starts jobs[slot] for jobPrefix.host; null when the job could not start.
-    jwin::CJThread::Handle StartJob(std::int32_t host, int slot, const std::string& jobPrefix);
+    // Prepares and starts jobs[slot] for jobPrefix.host, with the ports the knock found dead
+    // there; null when the job could not start.
+    jwin::CJThread::Handle StartJob(std::int32_t host, int slot, const std::string& jobPrefix,
+                                    std::vector<DeadPort> deadPorts = {});
     [[nodiscard]] bool AnyJobRunning() const;
     void WaitForJobs();
     void StopAllJobs();
@@ -67,13 +71,15 @@ private:
     std::string prefix;
     std::int32_t firstHost = 0;
     std::int32_t lastHost = 255;
+    std::vector<scan::SearchNetwork> networks_{{prefix, firstHost, lastHost}};
     std::array<CScanInfo, kSlotCount> jobs;
     JobProbes probes_;
     std::uint32_t finalWaitMs_;
     int maxJobs_ = kMaxJobs;
     bool discovery_ = true;
-    std::array<std::atomic<KnockVerdict>, kSlotCount> verdicts_{};
-    std::array<std::vector<DeadPort>, kSlotCount> deadPorts_; // controller thread only
+    // The knock's verdicts by address (host byte order), written by the controller's thread.
+    mutable std::mutex verdictMutex_;
+    std::unordered_map<std::uint32_t, KnockVerdict> verdicts_;
     // Held while a job is started and while a stop requests stop on every slot, so a job the
     // controller starts during a stop is either seen by the stop or not started at all.
     std::mutex startMutex_;

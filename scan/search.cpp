@@ -6,9 +6,9 @@
 
 namespace scan {
 
-SearchNetwork NetworkOf(const std::string& subnetText, std::int32_t firstHost, std::int32_t lastHost)
+std::size_t AddressCount(const SearchPlan& plan)
 {
-    return {NetworkPrefix(subnetText), firstHost, lastHost};
+    return PlanAddresses(plan.networks, plan.scanRange, plan.scanDefaultAddress).size();
 }
 
 void Search::PlanLogin::Set(const SearchPlan& plan)
@@ -62,17 +62,10 @@ int Search::Deliver(const DeviceRecord& record, void* context)
 
 bool Search::Start(const SearchPlan& plan)
 {
-    // Several networks at once are a later step of the engine; until then such a plan is refused
-    // as a whole rather than searched in part.
-    if (plan.networks.size() > 1)
-        return false;
     login_.Set(plan);
     controller_.scanDefaultAddress = plan.scanDefaultAddress;
     controller_.scanRange = plan.scanRange && !plan.networks.empty();
-    if (!plan.networks.empty()) {
-        const SearchNetwork& network = plan.networks.front();
-        controller_.SetRange(network.prefix, network.firstHost, network.lastHost);
-    }
+    controller_.SetNetworks(plan.networks);
     controller_.SetMaxJobs(plan.jobs);
     controller_.SetDiscovery(plan.discovery);
     stopping_.store(false);

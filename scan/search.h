@@ -3,6 +3,7 @@
 #include "scan/record/device_record.h"
 #include "scan/record/probe_seam.h"
 #include "scan/scan_context.h"
+#include "scan/scan_plan.h"
 #include "scan/scan_thread.h"
 
 #include <atomic>
@@ -14,24 +15,12 @@
 
 namespace scan {
 
-// A network of a search: its prefix (the first three octets, "192.168.1") and the hosts from
-// firstHost to lastHost within it.
-struct SearchNetwork
-{
-    std::string prefix;
-    std::int32_t firstHost = 1;
-    std::int32_t lastHost = 254;
-};
-
-// The network a settings subnet text names ("192.168.1.*", "192.168.1.0"): only the part before
-// its last dot counts, as the scan controller's SetPlan reads it.
-[[nodiscard]] SearchNetwork NetworkOf(const std::string& subnetText, std::int32_t firstHost, std::int32_t lastHost);
-
 // Everything one search needs: where to look, how to log in to LX400 adapters, how many probe
 // jobs at once and whether addresses are knocked on before they are probed.
 struct SearchPlan
 {
-    // Searched when scanRange is set. A search takes one network for now; Start refuses more.
+    // Searched when scanRange is set, in this order; an address in several of them (or the
+    // factory address in one) is searched once.
     std::vector<SearchNetwork> networks;
     bool scanRange = true;
     bool scanDefaultAddress = true; // the factory address 10.10.10.10, always first
@@ -41,6 +30,9 @@ struct SearchPlan
     int jobs = CScanThread::kMaxJobs; // 1 to 255
     bool discovery = true;
 };
+
+// How many records a search of `plan` delivers before its end record: one per address.
+[[nodiscard]] std::size_t AddressCount(const SearchPlan& plan);
 
 // Receives every record of a search: one per address and the end-of-search record last. Called
 // on the probe jobs' threads and the controller's thread, one call at a time: always under the
@@ -65,7 +57,7 @@ public:
     Search& operator=(const Search&) = delete;
 
     // Starts a search of `plan`, after the previous one's controller has ended. False when the
-    // plan holds more than one network or the controller did not start.
+    // controller did not start.
     [[nodiscard]] bool Start(const SearchPlan& plan);
 
     // Ends the search: no new jobs, every job asked to stop and waited for, then the controller.

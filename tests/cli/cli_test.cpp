@@ -2,8 +2,11 @@
 #include "cli/output.h"
 #include "cli/scan_network.h"
 #include "resources/string_table.h"
+#include "support/text/ipv4.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -28,7 +31,7 @@ TEST(ScanOptionsTest, DefaultsAndPrefixFromSubnet)
 {
     const auto r = Parse({"192.168.1.*"});
     ASSERT_TRUE(r.options) << r.error;
-    EXPECT_EQ(r.options->prefix, "192.168.1");
+    EXPECT_EQ(r.options->networks.at(0).Prefix(), "192.168.1");
     EXPECT_EQ(r.options->firstHost, 1);
     EXPECT_EQ(r.options->lastHost, 254);
     EXPECT_TRUE(r.options->scanRange);
@@ -40,7 +43,7 @@ TEST(ScanOptionsTest, DefaultsAndPrefixFromSubnet)
     EXPECT_EQ(r.options->format, ScanOptions::Format::Table);
     EXPECT_TRUE(r.options->discovery);
 
-    EXPECT_EQ(Parse({"10.0.7.0"}).options->prefix, "10.0.7");
+    EXPECT_EQ(Parse({"10.0.7.0"}).options->networks.at(0).Prefix(), "10.0.7");
     // A text that is no network is refused, never searched as host names.
     EXPECT_FALSE(Parse({"net"}).options);
 }
@@ -84,8 +87,9 @@ TEST(ScanOptionsTest, WrongUsageGivesOneLineReason)
         {"--format", "xml", "1.2.3.*"},
         {"--lang", "fr", "1.2.3.*"},
         {"--bogus", "1.2.3.*"},
-        {"1.2.3.*", "4.5.6.*"},
+        {"1.2.3.*", "4.5.6.*/24"},
         {"--no-range", "1.2.3.*"},
+        {"--no-range", "1.2.3.*", "4.5.6.*"},
         {"--no-range", "--no-default-address"},
         {"--user"},
         {"--http=1", "1.2.3.*"},
@@ -148,9 +152,72 @@ TEST(ScanNetworkTest, ThreeDecimalOctetsAndAStarOrAHostNumber)
     }
 }
 
+TEST(ScanNetworkTest, CidrNetworksFromSixteenToThirtyTwoBitsWithoutHostBits)
+{
+    // Each text with the network it names, or a part of the reason it is refused.
+    const std::pair<const char*, const char*> cases[] = {{"10.20.4.0/22", "10.20.4.0/22"},
+                                                         {"10.1.0.0/16", "10.1.0.0/16"},
+                                                         {"192.168.1.7/32", "192.168.1.7/32"},
+                                                         {"192.168.1.128/25", "192.168.1.128/25"},
+                                                         {"10.20.1.0/22", "the network is 10.20.0.0/22"},
+                                                         {"192.168.1.7/31", "the network is 192.168.1.6/31"},
+                                                         {"10.0.0.0/15", "16 to 32"},
+                                                         {"10.0.0.0/33", "16 to 32"},
+                                                         {"10.0.0.0/024", "not a subnet"},
+                                                         {"10.0.0.0/", "not a subnet"},
+                                                         {"10.0.0.0/+24", "not a subnet"},
+                                                         {"10.0.0.*/24", "not a subnet"},
+                                                         {"10.0/16", "not a subnet"},
+                                                         {"adapter.example/24", "not a subnet"}};
+    for (const auto& [text, outcome] : cases) {
+        std::string reason;
+        const auto network = ParseScanNetwork(text, &reason);
+        const std::string got =
+            network ? FormatDottedQuad(network->address) + "/" + std::to_string(network->prefixLength) : reason;
+        EXPECT_NE(got.find(outcome), std::string::npos) << text << ": " << got;
+        EXPECT_EQ(Parse({text}).error, reason) << text;
+    }
+}
+
+TEST(ScanNetworkTest, EachNetworkBecomesItsSlashTwentyFoursWithFirstAndLastInEach)
+{
+    const auto shown = [](const std::vector<scan::SearchNetwork>& networks) {
+        std::string out;
+        for (const scan::SearchNetwork& n : networks)
+            out += (out.empty() ? "" : " ") + n.prefix + ":" + std::to_string(n.firstHost) + "-" +
+                   std::to_string(n.lastHost);
+        return out;
+    };
+    const std::tuple<const char*, int, int, const char*> cases[] = {
+        {"10.20.0.0/22", 1, 254, "10.20.0:1-254 10.20.1:1-254 10.20.2:1-254 10.20.3:1-254"},
+        {"192.168.1.128/25", 1, 254, "192.168.1:128-254"},
+        {"192.168.1.0/25", 100, 200, "192.168.1:100-127"},
+        {"192.168.1.7/32", 1, 254, "192.168.1:7-7"},
+        {"192.168.1.0/32", 1, 254, ""},
+        {"255.255.255.255/32", 1, 254, ""}};
+    for (const auto& [text, first, last, expected] : cases)
+        EXPECT_EQ(shown(SearchNetworksOf(*ParseScanNetwork(text), first, last)), expected) << text;
+    EXPECT_EQ(SearchNetworksOf(*ParseScanNetwork("10.1.0.0/16"), 1, 254).size(), 256u);
+}
+
+TEST(ScanOptionsTest, SeveralNetworksInTheOrderGivenAndNoneWithoutAHost)
+{
+    const auto r = Parse({"--first", "10", "1.2.3.*", "4.5.6.0/23", "--last", "20", "1.2.3.9", "--", "7.8.9.12/30"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->networks.size(), 4u);
+    EXPECT_EQ(r.options->SearchNetworks(),
+              (std::vector<scan::SearchNetwork>{
+                  {"1.2.3", 10, 20}, {"4.5.6", 10, 20}, {"4.5.7", 10, 20}, {"1.2.3", 10, 20}, {"7.8.9", 12, 15}}));
+    // --first and --last leave nothing of 7.8.9.4/30: said, not searched around.
+    const auto empty = Parse({"--first", "10", "1.2.3.*", "7.8.9.4/30"});
+    EXPECT_FALSE(empty.options);
+    EXPECT_NE(empty.error.find("nothing to search in 7.8.9.4/30"), std::string::npos) << empty.error;
+    EXPECT_NE(Parse({"1.2.3.*", "1.2.3.0/30", "abc"}).error.find("\"abc\""), std::string::npos);
+}
+
 TEST(ScanOptionsTest, DoubleDashCompareAndEmptyPlans)
 {
-    EXPECT_EQ(Parse({"--no-progress", "--", "10.1.2.*"}).options->prefix, "10.1.2");
+    EXPECT_EQ(Parse({"--no-progress", "--", "10.1.2.*"}).options->networks.at(0).Prefix(), "10.1.2");
     EXPECT_NE(Parse({"--", "--help"}).error.find("not a subnet"), std::string::npos);
     for (const auto& args : std::vector<std::vector<std::string>>{{"--no-range", "--no-default-address"},
                                                                   {"--no-range", "--no-default-address", "1.2.3.*"}})

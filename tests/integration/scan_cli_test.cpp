@@ -184,6 +184,10 @@ TEST_F(ScanProgram, WrongSubnetArgumentsExitTwoBeforeAnyTraffic)
         {"0x0a.55.0.*"},
         {"10.055.0.*"},
         {"--", "adapter.example.*"},
+        {"10.55.0.*", "adapter.example"},
+        {"10.55.0.0/8"},
+        {"10.55.0.7/24"},
+        {"--first", "9", "10.55.0.*", "10.55.0.0/29"},
         {"--no-range", "--no-default-address"},
         {"--compare", "/nonexistent.json", "10.55.0.*"},
     };

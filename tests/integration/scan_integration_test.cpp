@@ -43,6 +43,8 @@ lx400 10.55.0.23 http name=LX400|version=V2.01.3|manufacturer=null|location=~|ma
 lx400 10.55.0.24 https name=LX400|info=not-object
 lx400 10.55.0.25 https name=LX400|info=array-member
 lx400 10.55.0.26 https name=LX400|config=malformed
+legacy 10.58.0.5 plain hardware=LX300|firmware=LX200 v 4.26.16|mac=00:00:00:00:01:05|manufacturer=Voltara|location=Annex
+lx400 10.58.1.20 https name=LX400|version=V1.78.12|manufacturer=Voltara|location=Annex 2|mac=00:00:00:00:02:20
 host 10.55.0.32 huge
 host 10.55.0.33 bad-utf8
 host 10.55.0.34 router
@@ -451,6 +453,47 @@ TEST_F(SimulatedNetwork, TrawlixScanPrintsSortedJsonForBothSchemes)
     EXPECT_EQ(http[0]["ip"].asString(), "10.55.0.23");
     EXPECT_EQ(http[0]["mac"].asString(), "00:00:00:00:00:23"); // top-level MAC when ipv4 has none
     EXPECT_EQ(http[0]["manufacturer"].asString(), " (3)");
+}
+
+// Two networks and a CIDR network in one search, the last holding the factory address: every
+// address of the plan once, found or explained, one list sorted by address, no other address
+// contacted.
+TEST_F(SimulatedNetwork, TrawlixScanSearchesSeveralNetworksAndACidrNetworkInOneSearch)
+{
+    const auto before = Requests();
+    ChildProcess* kept = nullptr;
+    const Json::Value rows =
+        RunScanJson({"--format", "json", "--lang", "en", "--update-server", "10.99.0.1", "--explain", "--first", "5",
+                     "--last", "30", "10.55.0.*", "10.58.0.0/23", "10.10.10.8/30"},
+                    &kept);
+    const std::unique_ptr<ChildProcess> scan(kept);
+    std::vector<std::string> found;
+    for (const Json::Value& row : rows)
+        found.push_back(row["ip"].asString());
+    EXPECT_EQ(found, (std::vector<std::string>{"10.10.10.10", "10.55.0.11", "10.55.0.12", "10.55.0.13", "10.55.0.14",
+                                               "10.55.0.15", "10.55.0.21", "10.55.0.22", "10.58.0.5", "10.58.1.20"}));
+
+    std::set<std::string> plan{"10.10.10.8", "10.10.10.9", "10.10.10.10", "10.10.10.11"};
+    for (const char* prefix : {"10.55.0.", "10.58.0.", "10.58.1."}) {
+        for (int host = 5; host <= 30; ++host)
+            plan.insert(prefix + std::to_string(host));
+    }
+    // Each address is listed or explained, and only once.
+    Json::Value missing;
+    const std::string errors = scan->Errors();
+    const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    ASSERT_TRUE(reader->parse(errors.data(), errors.data() + errors.size(), &missing, nullptr)) << errors;
+    std::multiset<std::string> searched(found.begin(), found.end());
+    for (const Json::Value& entry : missing)
+        searched.insert(entry["ip"].asString());
+    EXPECT_EQ(searched, std::multiset<std::string>(plan.begin(), plan.end()));
+
+    std::multimap<std::string, std::string> requests = Requests();
+    for (const auto& [address, request] : before)
+        requests.erase(requests.find(address));
+    EXPECT_EQ(requests.count("10.10.10.10"), 1u); // its page, once
+    for (const auto& [address, request] : requests)
+        EXPECT_TRUE(plan.count(address) != 0 || address == "10.99.0.1") << address << " " << request;
 }
 
 TEST_F(SimulatedNetwork, InterruptWithTenHangingHostsEndsTheSearchAtOnce)

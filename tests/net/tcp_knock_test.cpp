@@ -1,13 +1,17 @@
 // The knock against sockets of the test's own on loopback: a listener, a port that refuses, and a
 // listener with a full queue, which drops every further connection attempt like a silent host.
 #include "net/tcp_knock.h"
+#include "testsupport/private_network.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <fstream>
 #include <map>
 #include <netinet/in.h>
+#include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -84,6 +88,29 @@ TEST(TcpKnock, StopEndsTheKnockWithoutReportingTheUndecided)
     EXPECT_FALSE(completed);
     EXPECT_FALSE(reported);
     EXPECT_EQ(asked.load(), 2);
+}
+
+// With no local port left, a connect waits for the knocks in flight instead of ending without an
+// answer (which would have the address probed as if never knocked). Runs on a thread of its own in
+// a network namespace of its own, whose range of local ports it narrows to two.
+TEST(TcpKnock, ConnectsShortOfLocalPortsWaitForTheKnocksInFlight)
+{
+    std::string skipped;
+    std::vector<std::vector<PortAnswer>> answers;
+    std::thread([&] {
+        if (!testsupport::EnterPrivateNetwork(&skipped))
+            return;
+        const LocalPort full(0, 1);
+        std::ofstream("/proc/sys/net/ipv4/ip_local_port_range") << "40000 40001\n";
+        // Five knocks on the same silent port: only two can be in flight at once.
+        const std::vector<std::uint32_t> addresses(5, Loopback(1));
+        net::KnockPorts(
+            addresses, std::vector{full.port}, 200ms, nullptr,
+            [&](std::size_t, std::span<const PortAnswer> got) { answers.emplace_back(got.begin(), got.end()); });
+    }).join();
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped;
+    EXPECT_EQ(answers, std::vector<std::vector<PortAnswer>>(5, {PortAnswer::Silent}));
 }
 
 } // namespace

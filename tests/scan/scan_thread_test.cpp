@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -43,6 +44,14 @@ public:
         return records;
     }
 
+    // Waits for the end record.
+    std::vector<DeviceRecord> WaitForEnd()
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return !records.empty() && records.back().endOfSearch; });
+        return records;
+    }
+
     std::vector<DeviceRecord> Records()
     {
         std::lock_guard lock(mutex);
@@ -56,7 +65,8 @@ public:
 };
 
 // Controlled probes: count calls per address, measure how many run at once, and hold the first
-// `holdCount` calls until `holdUntilRunning` probes run together or the job is stopped.
+// `holdCount` calls until `holdUntilRunning` probes run together, `holdUntilStarted` held calls
+// began, or the job is stopped.
 struct ProbeLab
 {
     std::mutex mutex;
@@ -68,8 +78,10 @@ struct ProbeLab
     int held = 0;
     int holdCount = 0;
     int holdUntilRunning = 0;
+    int holdUntilStarted = 0; // until that many held calls began, whether they still run or not
     bool holdUntilStopped = false;
     bool released = false;
+    int stopped = 0; // probes whose job was stopped while they ran
     std::vector<std::string> apiCalls;
     std::map<std::string, std::vector<std::uint16_t>> deadPortsSeen;
     // A knock that judges every address at once with `judge`, in plan order; none when unset.
@@ -105,9 +117,11 @@ struct ProbeLab
                 ++held;
                 // The stop token has no notification, so a stopped job is noticed on a short tick.
                 while (!released && !(holdUntilRunning > 0 && maxRunning >= holdUntilRunning) &&
+                       !(holdUntilStarted > 0 && held >= holdUntilStarted) &&
                        !(holdUntilStopped && target.stop.StopRequested()))
                     changed.wait_for(lock, std::chrono::milliseconds(1));
             }
+            stopped += target.stop.StopRequested() ? 1 : 0;
             --running;
             record.model = "legacy";
             return target.address.back() == '1'; // addresses ending in 1 are "legacy adapters"
@@ -335,6 +349,71 @@ TEST(CScanThread, SetPlanKeepsThePartBeforeTheLastDot)
     EXPECT_EQ(scan.Prefix(), "");
     scan.SetPlan(".5", 1, 2);
     EXPECT_EQ(scan.Prefix(), ".5");
+}
+
+TEST(CScanThread, SeveralNetworksVisitEachAddressOnceAndRunningJobsNeverShareASlot)
+{
+    TestWindow window;
+    ProbeLab lab;
+    // The first twenty jobs wait for each other, so 192.168.7.h and 192.168.8.h run together.
+    lab.holdCount = 20;
+    lab.holdUntilStarted = 20;
+    lab.holdUntilStopped = true;
+    const auto octet = [](const std::string& address, int which) {
+        std::size_t at = 0;
+        for (int i = 0; i < which; ++i)
+            at = address.find('.', at) + 1;
+        return std::stoi(address.substr(at));
+    };
+    // Each address its own outcome: every fourth host refused, the others answering with a dead
+    // port named after the address, so an outcome filed under the wrong address shows.
+    lab.judge = [&](const std::string& address) -> KnockOutcome {
+        const int host = octet(address, 3);
+        if (host % 4 == 0)
+            return {KnockVerdict::Refused, {}, {ProbeFailureKind::Refused, "refused " + address}};
+        return {KnockVerdict::Answered, {{static_cast<std::uint16_t>(octet(address, 2) * 100 + host), {}}}, {}};
+    };
+    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
+    scan.SetMaxJobs(20);
+    scan.scanDefaultAddress = true;
+    scan.scanRange = true;
+    // Overlapping networks and one that holds the factory address.
+    scan.SetNetworks({{"192.168.7", 1, 12}, {"192.168.8", 1, 12}, {"192.168.7", 6, 20}, {"10.10.10", 8, 12}});
+    EXPECT_EQ(scan.Prefix(), "192.168.7");
+    ASSERT_TRUE(scan.Start(10000, true));
+    const auto records = window.WaitForEnd();
+    scan.Stop(jwin::kNoTimeLimit, true);
+
+    std::vector<std::string> expected{"10.10.10.10"};
+    for (const auto& [prefix, first, last] :
+         {std::tuple{"192.168.7.", 1, 12}, {"192.168.8.", 1, 12}, {"192.168.7.", 13, 20}, {"10.10.10.", 8, 12}}) {
+        for (int host = first; host <= last; ++host) {
+            if (prefix + std::to_string(host) != "10.10.10.10")
+                expected.push_back(prefix + std::to_string(host));
+        }
+    }
+    EXPECT_EQ(lab.knocked, expected); // one pass over all, in start order, each address once
+    ASSERT_EQ(records.size(), expected.size() + 1);
+    EXPECT_TRUE(records.back().endOfSearch);
+    EXPECT_EQ(Addresses(records), std::set<std::string>(expected.begin(), expected.end()));
+    EXPECT_EQ(lab.stopped, 0);
+    EXPECT_EQ(lab.maxRunning, 20);
+    EXPECT_EQ(lab.startIndex["10.10.10.10"], "0");
+    for (const DeviceRecord& record : records) {
+        if (record.endOfSearch || record.ip == "10.10.10.10")
+            continue;
+        const int host = octet(record.ip, 3);
+        const KnockVerdict verdict = host % 4 == 0 ? KnockVerdict::Refused : KnockVerdict::Answered;
+        EXPECT_EQ(scan.VerdictFor(record.ip), verdict) << record.ip;
+        if (verdict == KnockVerdict::Refused) {
+            EXPECT_EQ(lab.calls.count(record.ip), 0u) << record.ip;
+            EXPECT_EQ(record.failure.detail, "refused " + record.ip);
+        } else {
+            EXPECT_EQ(lab.calls[record.ip], 1) << record.ip;
+            EXPECT_EQ(lab.deadPortsSeen[record.ip],
+                      std::vector<std::uint16_t>{static_cast<std::uint16_t>(octet(record.ip, 2) * 100 + host)});
+        }
+    }
 }
 
 TEST(CScanThread, MissingCallbackRefusesTheSearch)

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -147,15 +148,24 @@ TEST(Search, StopOnTheThreadTheSinkSendsToEndsEveryJobAndNoEndRecordArrives)
         << "the stopped job delivered";
 }
 
-TEST(Search, RefusesSeveralNetworksAndSearchesAgainAfterAStop)
+TEST(Search, SeveralNetworksAreOneSearchWithOneKnockAndItSearchesAgainAfterAStop)
 {
     Sink sink;
     Probes probes;
     scan::Search search([&sink](const DeviceRecord& record) { sink.Take(record); }, probes.Make());
     scan::SearchPlan two = Plan(1, 2);
     two.networks.push_back({"10.1.3", 1, 2});
-    EXPECT_FALSE(search.Start(two));
-    EXPECT_FALSE(search.Running());
+    two.networks.push_back({"10.1.2", 2, 3});
+    EXPECT_EQ(scan::AddressCount(two), 5u);
+    ASSERT_TRUE(search.Start(two));
+    std::vector<DeviceRecord> records = sink.WaitForEnd();
+    search.Stop();
+    EXPECT_EQ(records.size(), 6u);
+    EXPECT_EQ(probes.knocks, 1);
+    {
+        std::lock_guard lock(sink.mutex);
+        sink.records.clear();
+    }
 
     ASSERT_TRUE(search.Start(Plan(4, 6)));
     while (probes.holding.load() == 0)
@@ -166,11 +176,32 @@ TEST(Search, RefusesSeveralNetworksAndSearchesAgainAfterAStop)
         sink.records.clear();
     }
     ASSERT_TRUE(search.Start(Plan(1, 3)));
-    const std::vector<DeviceRecord> records = sink.WaitForEnd();
-    ASSERT_EQ(records.size(), 4u); // the second search's own three and its end
+    records = sink.WaitForEnd();
+    ASSERT_EQ(records.size(), 4u); // the third search's own three and its end
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_TRUE(records[i].ip == "10.1.2.1" || records[i].ip == "10.1.2.2" || records[i].ip == "10.1.2.3");
-    EXPECT_EQ(probes.knocks, 2);
+    EXPECT_EQ(probes.knocks, 3);
+}
+
+TEST(Search, PlanAddressesInStartOrderEachOnce)
+{
+    using Networks = std::vector<scan::SearchNetwork>;
+    const std::tuple<Networks, bool, std::string> cases[] = {
+        {{{"10.1.2", 3, 4}}, true, "10.10.10.10 10.1.2.3 10.1.2.4"},
+        {{{"10.1.2", 3, 4}}, false, "10.1.2.3 10.1.2.4"},
+        // The factory address inside the searched network: once, first.
+        {{{"10.10.10", 9, 11}}, true, "10.10.10.10 10.10.10.9 10.10.10.11"},
+        // Overlapping and repeated networks in the order given; hand-edited hosts kept in 0..254.
+        {{{"10.1.3", 1, 2}, {"10.1.2", 254, 999}, {"10.1.3", 2, 3}, {"10.1.4", 9, 3}},
+         false,
+         "10.1.3.1 10.1.3.2 10.1.2.254 10.1.3.3"},
+    };
+    for (const auto& [networks, factory, expected] : cases) {
+        std::string addresses;
+        for (const scan::PlannedAddress& address : scan::PlanAddresses(networks, true, factory))
+            addresses += (addresses.empty() ? "" : " ") + address.Text();
+        EXPECT_EQ(addresses, expected);
+    }
 }
 
 TEST(Search, NetworkOfASubnetTextKeepsThePartBeforeItsLastDot)
