@@ -140,6 +140,18 @@ std::string RestOfLine(std::istringstream& words)
     return rest;
 }
 
+// The "tls" field of an adapter served over HTTPS (or reached through a redirect to it).
+bool TakeTlsField(TlsSetup& tls, const std::string& value, std::string& why)
+{
+    const auto setup = ParseTlsSetup(value);
+    if (!setup) {
+        why = "unknown TLS set-up " + value;
+        return false;
+    }
+    tls = *setup;
+    return true;
+}
+
 bool TakeLegacyField(LegacyAdapter& adapter, bool& statusGiven, const std::string& key, const std::string& value,
                      std::string& why)
 {
@@ -210,12 +222,7 @@ bool TakeLegacyField(LegacyAdapter& adapter, bool& statusGiven, const std::strin
         }
         adapter.redirectStatus = static_cast<int>(*code);
     } else if (key == "tls") {
-        const auto setup = ParseTlsSetup(value);
-        if (!setup) {
-            why = "unknown TLS set-up " + value;
-            return false;
-        }
-        adapter.tls = *setup;
+        return TakeTlsField(adapter.tls, value, why);
     } else {
         why = "unknown field " + key;
         return false;
@@ -277,12 +284,7 @@ bool TakeLx400Field(Lx400Adapter& adapter, bool& nameAsArray, const std::string&
         }
         adapter.fail[step] = static_cast<int>(*code);
     } else if (key == "tls") {
-        const auto setup = ParseTlsSetup(value);
-        if (!setup) {
-            why = "unknown TLS set-up " + value;
-            return false;
-        }
-        adapter.tls = *setup;
+        return TakeTlsField(adapter.tls, value, why);
     } else {
         why = (key == "login" || key == "loginbody") ? "bad value for " + key : "unknown field " + key;
         return false;

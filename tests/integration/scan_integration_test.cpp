@@ -375,22 +375,29 @@ TEST_F(SimulatedNetwork, AddressesReachedThroughAProxyAreProbedWithoutAKnock)
     EXPECT_EQ(throughProxy, expected);
 }
 
+// Lets a running trawlix-scan work for `after`, then presses Ctrl-C and waits for it to end. The
+// time it took to stop is recorded, not judged: bench/ measures it.
+void InterruptAfter(ChildProcess& scan, std::chrono::milliseconds after)
+{
+    ASSERT_TRUE(scan.Started());
+    std::this_thread::sleep_for(after);
+    ASSERT_FALSE(scan.Wait(0ms)) << "the search ended before the interrupt";
+    const auto interrupted = std::chrono::steady_clock::now();
+    scan.Signal(SIGINT);
+    ASSERT_TRUE(scan.Wait(20s)) << "the search did not stop";
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - interrupted);
+    ::testing::Test::RecordProperty("interrupt_ms", static_cast<int>(took.count()));
+}
+
 TEST_F(SimulatedNetwork, InterruptDuringThePassEndsTheSearchAtOnce)
 {
     if (!RouteSilentNetwork("10.60.0.0/24"))
         GTEST_SKIP() << "no tun device";
     ChildProcess scan(TRAWLIX_SCAN_PATH, {"--lang", "en", "--no-progress", "--no-default-address", "--update-server",
                                           "10.99.0.1", "10.60.0.*"});
-    ASSERT_TRUE(scan.Started());
     // Every address is silent, so the pass waits out its whole connect time-out.
-    std::this_thread::sleep_for(500ms);
-    ASSERT_FALSE(scan.Wait(0ms));
-    const auto interrupted = std::chrono::steady_clock::now();
-    scan.Signal(SIGINT);
-    ASSERT_TRUE(scan.Wait(20s)) << "the search did not stop";
-    const auto took =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - interrupted);
-    RecordProperty("interrupt_ms", static_cast<int>(took.count()));
+    ASSERT_NO_FATAL_FAILURE(InterruptAfter(scan, 500ms));
     EXPECT_EQ(scan.ExitCode(), 130);
     EXPECT_NE(scan.Output().find("No device found"), std::string::npos);
     EXPECT_EQ(scan.Output().find("10.60.0."), std::string::npos);
@@ -500,16 +507,8 @@ TEST_F(SimulatedNetwork, InterruptWithTenHangingHostsEndsTheSearchAtOnce)
 {
     ChildProcess scan(TRAWLIX_SCAN_PATH, {"--lang", "en", "--no-default-address", "--first", "1", "--last", "10",
                                           "--no-progress", "--update-server", "10.99.0.1", "10.57.0.*"});
-    ASSERT_TRUE(scan.Started());
     // Let every job connect and hang (five silent hosts, five that trickle).
-    std::this_thread::sleep_for(1s);
-    ASSERT_FALSE(scan.Wait(0ms));
-    const auto interrupted = std::chrono::steady_clock::now();
-    scan.Signal(SIGINT);
-    ASSERT_TRUE(scan.Wait(20s)) << "the search did not stop";
-    const auto took =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - interrupted);
-    RecordProperty("interrupt_ms", static_cast<int>(took.count()));
+    ASSERT_NO_FATAL_FAILURE(InterruptAfter(scan, 1s));
     EXPECT_EQ(scan.ExitCode(), 130);
     EXPECT_EQ(scan.Output(), "No device found\n"); // what was found so far: nothing
 }
