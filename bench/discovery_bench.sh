@@ -15,12 +15,7 @@
 #   OLD=1 also searches sparse and empty with --no-discovery (minutes).
 set -eu
 cd "$(dirname "$0")/.."
-ROOT=$(pwd)
-OUT=${1:-$ROOT/build/bench}
-if [ $# -eq 0 ]; then
-    cmake -S . -B "$OUT" -G Ninja -DTRAWLIX_BUILD_GUI=OFF -DTRAWLIX_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$OUT" --target trawlix-scan trawlix-sim >/dev/null
-fi
+. bench/common.sh "$@"
 NMAP=${NMAP:-1}
 if ! command -v nginx >/dev/null || { [ "$NMAP" = 1 ] && ! command -v nmap >/dev/null; } ||
     ! command -v openssl >/dev/null || ! command -v bc >/dev/null || [ ! -x /usr/bin/time ]; then
@@ -157,15 +152,7 @@ nmap_scan() { # NETWORK-PREFIX
     printf "  %-26s %3d open  wall %6.2f s  cpu %5.2f s  peak memory %5.1f MiB\n" "nmap -sT -p80,443" "$open" \
         "$wall" "$(echo "$user + $sys" | bc)" "$(echo "scale=1; $rss / 1024" | bc)"
 }
-start_sim() { # NETWORK-FILE
-    "$OUT/sim/trawlix-sim" "$1" >"$WORK/sim.out" 2>&1 &
-    SIM=$!
-    n=0
-    until grep -q ready "$WORK/sim.out"; do
-        n=$((n + 1)); [ $n -lt 200 ] || { cat "$WORK/sim.out"; exit 1; }; sleep 0.05
-    done
-}
-stop_sim() { kill $SIM; wait $SIM 2>/dev/null || true; }
+BENCH_INNER=1 . "$ROOT/bench/common.sh"
 
 echo "sparse /24: 60 adapters, 40 closed hosts, 153 silent addresses, silent 10.10.10.10"
 start_sim "$WORK/sparse.net"

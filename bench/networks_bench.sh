@@ -15,12 +15,7 @@
 #   WIDE=1 also searches the /16 around it (65536 addresses, the same 60 adapters), with --explain.
 set -eu
 cd "$(dirname "$0")/.."
-ROOT=$(pwd)
-OUT=${1:-$ROOT/build/bench}
-if [ $# -eq 0 ]; then
-    cmake -S . -B "$OUT" -G Ninja -DTRAWLIX_BUILD_GUI=OFF -DTRAWLIX_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$OUT" --target trawlix-scan trawlix-sim >/dev/null
-fi
+. bench/common.sh "$@"
 NMAP=${NMAP:-1}
 if { [ "$NMAP" = 1 ] && ! command -v nmap >/dev/null; } || ! command -v bc >/dev/null || [ ! -x /usr/bin/time ] ||
     ! command -v prlimit >/dev/null; then
@@ -55,13 +50,9 @@ ip route add 10.10.10.10/32 dev tun0
 ip route add 10.64.0.0/16 dev tun0
 ip addr add 10.99.0.1/32 dev lo
 for address in $(awk "/^(legacy|lx400) /{print \$2}" "$WORK/wide.net"); do ip addr add "$address/32" dev lo; done
-"$OUT/sim/trawlix-sim" "$WORK/wide.net" >"$WORK/sim.out" 2>&1 &
-SIM=$!
-trap "kill $SIM 2>/dev/null; wait $SIM 2>/dev/null" EXIT
-n=0
-until grep -q ready "$WORK/sim.out"; do
-    n=$((n + 1)); [ $n -lt 200 ] || { cat "$WORK/sim.out"; exit 1; }; sleep 0.05
-done
+BENCH_INNER=1 . "$ROOT/bench/common.sh"
+start_sim "$WORK/wide.net"
+trap "stop_sim 2>/dev/null" EXIT
 
 # Kernel memory in slab objects in use, KiB (all of the machine); the slab total of /proc/meminfo
 # where slabinfo cannot be read.

@@ -6,12 +6,7 @@
 #   bench/scan_bench.sh [BUILD-DIR]      (default build/bench, built Release here)
 set -eu
 cd "$(dirname "$0")/.."
-ROOT=$(pwd)
-OUT=${1:-$ROOT/build/bench}
-if [ $# -eq 0 ]; then
-    cmake -S . -B "$OUT" -G Ninja -DTRAWLIX_BUILD_GUI=OFF -DTRAWLIX_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$OUT" --target trawlix-scan trawlix-sim >/dev/null
-fi
+. bench/common.sh "$@"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 NET=$WORK/bench.net
@@ -43,13 +38,9 @@ ip link set lo up
 ip addr add 10.60.0.254/24 dev lo
 ip addr add 10.61.0.254/24 dev lo
 ip addr add 10.99.0.1/32 dev lo
-"$OUT/sim/trawlix-sim" "$NET" >"$WORK/sim.out" 2>&1 &
-SIM=$!
-trap "kill $SIM 2>/dev/null; wait $SIM 2>/dev/null" EXIT
-n=0
-until grep -q ready "$WORK/sim.out"; do
-    n=$((n + 1)); [ $n -lt 200 ] || { cat "$WORK/sim.out"; exit 1; }; sleep 0.05
-done
+BENCH_INNER=1 . "$ROOT/bench/common.sh"
+start_sim "$NET"
+trap "stop_sim 2>/dev/null" EXIT
 measure() {
     label=$1; shift
     /usr/bin/time -f "%e %U %S %M" -o "$WORK/time" "$OUT/cli/trawlix-scan" --no-progress --update-server 10.99.0.1 \
