@@ -44,7 +44,7 @@ std::unique_ptr<EVP_PKEY, EvpPkeyFree> MakeKey(KeyKind kind, std::string& error)
     return key;
 }
 
-Certificate MakeCertificate(EVP_PKEY* key, const CertificateSpec& spec, std::string& error)
+Certificate MakeCertificate(EVP_PKEY* key, const CertificateRequest& request, std::string& error)
 {
     Certificate made;
     std::unique_ptr<X509, X509Free> cert(X509_new());
@@ -56,16 +56,16 @@ Certificate MakeCertificate(EVP_PKEY* key, const CertificateSpec& spec, std::str
     constexpr long kDay = 24L * 3600;
     X509_set_version(cert.get(), 2);
     ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), 1);
-    X509_gmtime_adj(X509_getm_notBefore(cert.get()), spec.validFromDays * kDay);
-    X509_gmtime_adj(X509_getm_notAfter(cert.get()), spec.validUntilDays * kDay);
+    X509_gmtime_adj(X509_getm_notBefore(cert.get()), request.validFromDays * kDay);
+    X509_gmtime_adj(X509_getm_notAfter(cert.get()), request.validUntilDays * kDay);
     X509_set_pubkey(cert.get(), key);
     X509_NAME* name = X509_get_subject_name(cert.get());
     X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Trawlix simulator"), -1,
                                -1, 0);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(spec.name.c_str()), -1,
-                               -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(request.name.c_str()),
+                               -1, -1, 0);
     X509_set_issuer_name(cert.get(), name);
-    const std::string altName = (IsIpv4(spec.name) ? "IP:" : "DNS:") + spec.name;
+    const std::string altName = (IsIpv4(request.name) ? "IP:" : "DNS:") + request.name;
     X509V3_CTX context;
     X509V3_set_ctx_nodb(&context);
     X509V3_set_ctx(&context, cert.get(), cert.get(), nullptr, nullptr, 0);
@@ -76,7 +76,7 @@ Certificate MakeCertificate(EVP_PKEY* key, const CertificateSpec& spec, std::str
         return made;
     }
     X509_EXTENSION_free(extension);
-    if (X509_sign(cert.get(), key, spec.sha1 ? EVP_sha1() : EVP_sha256()) == 0) {
+    if (X509_sign(cert.get(), key, request.sha1 ? EVP_sha1() : EVP_sha256()) == 0) {
         error = OpenSslError("cannot sign the certificate");
         return made;
     }
@@ -90,7 +90,7 @@ Certificate MakeSelfSignedCertificate(std::string& error)
     auto key = MakeKey(KeyKind::P256, error);
     if (!key)
         return {};
-    return MakeCertificate(key.get(), CertificateSpec{}, error);
+    return MakeCertificate(key.get(), CertificateRequest{}, error);
 }
 
 } // namespace sim

@@ -31,7 +31,7 @@ inline constexpr const char* kCertificateName = "adapter.invalid";
 
 enum class KeyKind { Rsa2048, Rsa1024, P256 };
 
-struct CertificateSpec
+struct CertificateRequest
 {
     KeyKind key = KeyKind::P256;
     // A DNS name, or a dotted IPv4 address (then the certificate names that address).
@@ -45,9 +45,9 @@ struct CertificateSpec
 // A fresh key of the given kind; empty with a reason in `error` when OpenSSL fails.
 [[nodiscard]] std::unique_ptr<EVP_PKEY, EvpPkeyFree> MakeKey(KeyKind kind, std::string& error);
 
-// A certificate for `spec`, self-signed with `key` (which must be of spec.key's kind). Empty
+// A certificate for `request`, self-signed with `key` (which must be of request.key's kind). Empty
 // pointers with a reason in `error` when OpenSSL fails.
-[[nodiscard]] Certificate MakeCertificate(EVP_PKEY* key, const CertificateSpec& spec, std::string& error);
+[[nodiscard]] Certificate MakeCertificate(EVP_PKEY* key, const CertificateRequest& request, std::string& error);
 
 // A fresh P-256 key and a certificate for kCertificateName, valid from yesterday for ten years.
 [[nodiscard]] Certificate MakeSelfSignedCertificate(std::string& error);

@@ -40,7 +40,7 @@ EVP_PKEY* MakeDh1024()
 // What one set-up consists of.
 struct Profile
 {
-    CertificateSpec certificate;
+    CertificateRequest certificate;
     int minVersion = 0; // 0: the library's default
     int maxVersion = 0;
     const char* ciphers = nullptr;
@@ -56,7 +56,7 @@ Profile ProfileOf(TlsSetup setup, const std::string& address)
     profile.certificate.name = address;
     switch (setup) {
     case TlsSetup::OtherName:
-        profile.certificate = CertificateSpec{};
+        profile.certificate = CertificateRequest{};
         break;
     case TlsSetup::Modern:
         break;
