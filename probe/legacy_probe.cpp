@@ -105,7 +105,7 @@ bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const Prob
 
     LegacyPageValues values = ReadLegacyPage(page);
     if (values.hardware.empty() || values.firmware.empty() || values.mac.empty()) {
-        XDbgTrace("Invalid data on %s", job.address.c_str());
+        XDbgTrace("Invalid data on %s\n", job.address.c_str());
         *why = {ProbeFailureKind::NotAnAdapter, "HTTP " + std::to_string(report.status) +
                                                     " page without adapter data (" + MissingValues(values) +
                                                     " missing)"};

@@ -4,6 +4,7 @@
 #include "probe/legacy_probe.h"
 #include "resources/string_table.h"
 #include "testsupport/loopback_http_server.h"
+#include "testsupport/trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -94,8 +95,12 @@ TEST(LegacyProbe, PagesThatAreNotAnAdaptersLeaveTheRecordAlone)
     for (const auto& [name, page] : pages) {
         current = name;
         DeviceRecord record;
+        const testsupport::TraceCapture trace;
         EXPECT_FALSE(ProbeLegacyAdapter(TargetAt(adapter), &record)) << name;
         EXPECT_EQ(record, DeviceRecord{}) << name;
+        // A page without the adapter's values is traced as one line; a missing page is not traced.
+        const std::vector<std::string> expected{"Invalid data on " + adapter.Authority() + "\n"};
+        EXPECT_EQ(trace.Lines(), name == "not found" ? std::vector<std::string>{} : expected) << name;
     }
 }
 
