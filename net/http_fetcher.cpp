@@ -183,8 +183,10 @@ bool ConvertPageToLatin1(std::string* text)
         }
     }
     temp.RemoveTree(folder.c_str(), "*.*", true);
-    // A failed read must not hand back half a page as the converted one.
-    if (readOk && !converted.empty())
+    // A failed read must not hand back half a page as the converted one, nor count as converted.
+    if (!readOk)
+        return false;
+    if (!converted.empty())
         *text = std::move(converted);
     return true;
 }

@@ -52,7 +52,7 @@ bool FetchPage(const std::string& host, const std::string& path, std::string* pa
 bool ExtractLabelValue(const std::string& label, const std::string& page, std::string* value);
 
 // Re-encodes `text` from UTF-8 to ISO-8859-1 through a file in a private temporary folder;
-// on any failure `text` keeps its bytes.
+// false, with `text` keeping its bytes, when any step fails (reading the result back included).
 bool ConvertPageToLatin1(std::string* text);
 
 // Re-encodes a file in place between two character sets; on failure the file stays as it was.
