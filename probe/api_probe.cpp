@@ -153,13 +153,18 @@ ProbeFailure RequestFailure(const ApiSession& session, ProbeFailureKind kind, co
     return {kind, what + " answered HTTP " + std::to_string(report.status)};
 }
 
-bool Login(const ProbeTarget& job, ApiSession* session, DeviceRecord* record, ProbeFailure* why)
+} // namespace
+
+bool ApiLogin(const ProbeTarget& job, ApiSession* session, DeviceRecord* record, ProbeFailure* why)
 {
+    ProbeFailure ignored;
+    if (why == nullptr)
+        why = &ignored;
     if (session == nullptr || record == nullptr)
         return false;
     long status = 0;
-    std::string ignored;
-    if (!SendApiRequest(session, "POST", "/api/login", ApiLoginBody(job.user, job.password), &status, &ignored)) {
+    std::string body;
+    if (!SendApiRequest(session, "POST", "/api/login", ApiLoginBody(job.user, job.password), &status, &body)) {
         *why = RequestFailure(*session, ProbeFailureKind::LoginFailed, "the login");
         return false;
     }
@@ -176,8 +181,13 @@ bool Login(const ProbeTarget& job, ApiSession* session, DeviceRecord* record, Pr
     return false;
 }
 
-bool Read(ApiSession* session, const std::string& objectPath, std::string* document, ProbeFailure* why)
+bool ApiGet(ApiSession* session, const ProbeTarget& job, const std::string& objectPath, std::string* document,
+            ProbeFailure* why)
 {
+    (void)job;
+    ProbeFailure ignored;
+    if (why == nullptr)
+        why = &ignored;
     if (session == nullptr || objectPath.empty() || document == nullptr)
         return false;
     long status = 0;
@@ -190,21 +200,6 @@ bool Read(ApiSession* session, const std::string& objectPath, std::string* docum
     return true;
 }
 
-} // namespace
-
-bool ApiLogin(const ProbeTarget& job, ApiSession* session, DeviceRecord* record)
-{
-    ProbeFailure ignored;
-    return Login(job, session, record, &ignored);
-}
-
-bool ApiGet(ApiSession* session, const ProbeTarget& job, const std::string& objectPath, std::string* document)
-{
-    (void)job;
-    ProbeFailure ignored;
-    return Read(session, objectPath, document, &ignored);
-}
-
 bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config, ProbeFailure* why)
 {
     ProbeFailure ignored;
@@ -214,13 +209,13 @@ bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeCo
     if (record == nullptr || !IsDottedQuadAuthority(job.address))
         return false;
     ApiSession session(job.address, job.useHttps, job.user, job.password, job.stop);
-    if (!Login(job, &session, record, why))
+    if (!ApiLogin(job, &session, record, why))
         return false;
     std::string infoText;
-    if (!Read(&session, "/api/system/info", &infoText, why))
+    if (!ApiGet(&session, job, "/api/system/info", &infoText, why))
         return false;
     std::string configText;
-    if (!Read(&session, "/api/system/network/config", &configText, why))
+    if (!ApiGet(&session, job, "/api/system/network/config", &configText, why))
         return false;
 
     const ApiSystemInfo info = ReadApiSystemInfo(infoText);

@@ -14,11 +14,14 @@
 bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config = {},
                      ProbeFailure* why = nullptr);
 
-// The login step; false unless the adapter answered 200.
-bool ApiLogin(const ProbeTarget& job, ApiSession* session, DeviceRecord* record);
+// The login step; false unless the adapter answered 200. A refused login (401) marks the record
+// as an LX400 that said "Access denied!". On false `why`, when given, says what failed.
+bool ApiLogin(const ProbeTarget& job, ApiSession* session, DeviceRecord* record, ProbeFailure* why = nullptr);
 
-// One read of a JSON document; false unless the adapter answered 200.
-bool ApiGet(ApiSession* session, const ProbeTarget& job, const std::string& objectPath, std::string* document);
+// One read of a JSON document into `document`; false unless the adapter answered 200, and then
+// `why`, when given, says what failed.
+bool ApiGet(ApiSession* session, const ProbeTarget& job, const std::string& objectPath, std::string* document,
+            ProbeFailure* why = nullptr);
 
 // The login body with both values escaped for JSON.
 [[nodiscard]] std::string ApiLoginBody(const std::string& user, const std::string& password);
