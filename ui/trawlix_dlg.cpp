@@ -3,6 +3,8 @@
 #include "firmware/firmware_command.h"
 
 #include "resources/string_table.h"
+#include "scan/record/device_columns.h"
+#include "scan/record/display_text.h"
 #include "support/dirs/replace_file.h"
 #include "support/text/strings.h"
 #include "support/text/system.h"
@@ -36,7 +38,6 @@
 #include <QTreeView>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -50,19 +51,6 @@ using trawlix::ui::PointerState;
 namespace {
 
 constexpr const char* kDefaultAddress = "10.10.10.10";
-
-struct ColumnInfo
-{
-    TextId caption;
-    int width;
-};
-constexpr std::array<ColumnInfo, CTrawlixDlg::kColumnCount> kColumns{{{TextId::ColumnDevice, 160},
-                                                                      {TextId::ColumnFirmware, 60},
-                                                                      {TextId::ColumnUpdate, 95},
-                                                                      {TextId::ColumnManufacturer, 130},
-                                                                      {TextId::ColumnMac, 110},
-                                                                      {TextId::ColumnIp, 100},
-                                                                      {TextId::ColumnLocation, 150}}};
 
 // Draws the grid lines of the device list between cells, and shows the whole text of a cell
 // that is cut (too narrow a column, or longer than a cell holds) as its tooltip.
@@ -232,8 +220,8 @@ bool CTrawlixDlg::OnInitDialog()
     // view's own sorting is left alone: it would sort by the shown text, and switching it off
     // switches the header's clicks off with it.
     QStringList headers;
-    for (const ColumnInfo& column : kColumns)
-        headers << FromUtf8(LoadString(column.caption));
+    for (const std::string& caption : ColumnCaptions())
+        headers << FromUtf8(caption);
     model_->SetHeaders(headers);
     list_->setModel(proxy_);
     list_->header()->setStretchLastSection(false);
@@ -242,7 +230,7 @@ bool CTrawlixDlg::OnInitDialog()
     list_->header()->setSortIndicator(-1, Qt::AscendingOrder);
     list_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int i = 0; i < kColumnCount; ++i)
-        list_->setColumnWidth(i, ScaledColumnWidth(kColumns[static_cast<std::size_t>(i)].width, BaseUnits()));
+        list_->setColumnWidth(i, ScaledColumnWidth(kDeviceColumns[static_cast<std::size_t>(i)].listWidth, BaseUnits()));
     lastColumnWidth_ = list_->columnWidth(kColumnCount - 1);
     list_->setItemDelegate(new GridDelegate(list_));
     connect(list_->header(), &QHeaderView::sectionClicked, this, &CTrawlixDlg::OnColumnClick);
@@ -786,8 +774,8 @@ void CTrawlixDlg::CopySelectedRow()
 
 void CTrawlixDlg::CopySelectedAddress()
 {
-    if (SelectedRecord() != nullptr)
-        QGuiApplication::clipboard()->setText(proxy_->FullText(selectedIndex_, 5));
+    if (const DeviceRecord* record = SelectedRecord())
+        QGuiApplication::clipboard()->setText(FromUtf8(DisplayText(record->ip, record->jsonApi)));
 }
 
 void CTrawlixDlg::OnExportList()
@@ -815,10 +803,7 @@ void CTrawlixDlg::OnExportList()
 
 bool CTrawlixDlg::ExportList(const QString& path, RecordFormat format)
 {
-    std::vector<std::string> headers;
-    for (const ColumnInfo& column : kColumns)
-        headers.push_back(LoadString(column.caption));
-    const std::string text = FormatRecords(model_->Records(), format, headers);
+    const std::string text = FormatRecords(model_->Records(), format);
     // Written beside the target and renamed over it only when complete.
     const int error = ReplaceFile(QFile::encodeName(path).toStdString(), text);
     if (error == 0)

@@ -14,14 +14,13 @@ enum class RecordFormat { Table, Csv, Json };
 // Numeric order of dotted IPv4 addresses; text that is not one sorts after every address.
 [[nodiscard]] bool IpLess(const std::string& a, const std::string& b);
 
-// The found records, sorted by IP address, in the chosen format. `headers` are the table's seven
-// column captions in the current language (Device, Firmware, Update, Manufacturer, MAC, IP,
-// Location); the CSV header row is always the JSON field names of the columns, so scripts can
-// rely on it: model,firmware,updateText,manufacturer,mac,ip,location.
-[[nodiscard]] std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format,
-                                        const std::vector<std::string>& headers);
+// The found records, sorted by IP address, in the chosen format, with the columns of
+// kDeviceColumns. The table's captions are in the current language; the CSV header row is always
+// the JSON names of the columns, so scripts can rely on it.
+[[nodiscard]] std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format);
 
-// One record as the JSON object of the list (every field, text as UTF-8), on one line.
+// One record as the JSON object of the list (the columns, then the record's other fields; text as
+// UTF-8), on one line.
 [[nodiscard]] std::string JsonRecord(const DeviceRecord& record);
 
 // Text helpers of the formats, for other reports in the same style.

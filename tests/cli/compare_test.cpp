@@ -21,7 +21,7 @@ DeviceRecord Adapter(std::string ip, std::string mac, std::string firmware = "4.
 // An earlier inventory as trawlix-scan wrote it, read back.
 std::vector<DeviceRecord> Earlier(const std::vector<DeviceRecord>& records)
 {
-    const auto read = ParseInventory(FormatRecords(records, RecordFormat::Json, {}));
+    const auto read = ParseInventory(FormatRecords(records, RecordFormat::Json));
     EXPECT_TRUE(read.devices) << read.error;
     return read.devices.value_or(std::vector<DeviceRecord>{});
 }

@@ -1,3 +1,4 @@
+#include "resources/string_table.h"
 #include "scan/record/record_format.h"
 
 #include <gtest/gtest.h>
@@ -21,11 +22,10 @@ TEST(FormatTest, SortsNumericallyByAddress)
     EXPECT_FALSE(IpLess("10.0.0.10", "10.0.0.9"));
     EXPECT_TRUE(IpLess("10.0.0.1", "not-an-address"));
 
-    const std::vector<std::string> headers = {"Device",      "Firmware",   "Update",  "Manufacturer (OEM)",
-                                              "MAC Address", "IP Address", "Location"};
+    trawlix::SetLanguage(trawlix::Language::German);
     const auto csv =
         FormatRecords({Record("192.168.1.100", "B"), Record("192.168.1.20", "A, \"x\""), Record("10.10.10.10", "C")},
-                      RecordFormat::Csv, headers);
+                      RecordFormat::Csv);
     // The header row is the JSON field names, whatever the language of the table captions.
     EXPECT_EQ(csv, "model,firmware,updateText,manufacturer,mac,ip,location\n"
                    "C,,,,,10.10.10.10,\n"
@@ -40,23 +40,23 @@ TEST(FormatTest, JsonCarriesEveryFieldAndEscapes)
     r.updateState = 1;
     r.oem = "16";
     r.latestFirmware = "2.10";
-    const auto json = FormatRecords({r}, RecordFormat::Json, {});
+    const auto json = FormatRecords({r}, RecordFormat::Json);
     EXPECT_EQ(json, "[\n  {\"model\": \"LX400 \\\"Rack\\\"\\n\", \"firmware\": \"\", \"updateText\": \"\", "
                     "\"manufacturer\": \"\", \"mac\": \"\", \"ip\": \"10.0.0.2\", \"location\": \"\", \"oem\": \"16\", "
                     "\"latestFirmware\": \"2.10\", \"deviceId\": -1, \"updateState\": 1, \"jsonApi\": true}\n]\n");
-    EXPECT_EQ(FormatRecords({}, RecordFormat::Json, {}), "[]\n");
+    EXPECT_EQ(FormatRecords({}, RecordFormat::Json), "[]\n");
 }
 
 TEST(FormatTest, TableAlignsAndNeutralisesControlCharacters)
 {
-    const std::vector<std::string> headers = {"Gerät", "F", "U", "M", "MAC", "IP", "Ort"};
+    trawlix::SetLanguage(trawlix::Language::German);
     DeviceRecord evil = Record("10.0.0.1", "X\x1B[2J", false);
     evil.location = "a\nb";
-    const auto table = FormatRecords({evil, Record("10.0.0.2", "\xC4rger")}, RecordFormat::Table, headers);
+    const auto table = FormatRecords({evil, Record("10.0.0.2", "\xC4rger")}, RecordFormat::Table);
     EXPECT_EQ(table.find('\x1B'), std::string::npos);
-    EXPECT_EQ(table, "Gerät  F  U  M  MAC  IP        Ort\n"
-                     "X [2J                10.0.0.1  a b\n"
-                     "Ärger                10.0.0.2\n");
+    EXPECT_EQ(table, "Gerät  Firmware  Update  Hersteller (OEM)  MAC-Adresse  IP-Adresse  Ort\n"
+                     "X [2J                                                   10.0.0.1    a b\n"
+                     "Ärger                                                   10.0.0.2\n");
 }
 
 TEST(FormatTest, CsvCellsAreSafeForScriptsAndSpreadsheets)
@@ -89,9 +89,13 @@ TEST(FormatTest, DisplayWidthCountsTerminalCells)
     };
     for (const auto& [text, width] : cases)
         EXPECT_EQ(DisplayWidth(text), width) << text;
+    trawlix::SetLanguage(trawlix::Language::English);
     const auto table = FormatRecords({Record("10.0.0.1", "\xE6\x9D\xB1\xE4\xBA\xAC", true), Record("10.0.0.2", "Nord")},
-                                     RecordFormat::Table, {"Device", "", "", "", "", "IP"});
-    EXPECT_EQ(table, "Device          IP\n\xE6\x9D\xB1\xE4\xBA\xAC            10.0.0.1\nNord            10.0.0.2\n");
+                                     RecordFormat::Table);
+    // Both first cells are four cells wide, so the addresses stand in the same column.
+    const std::string gap(55, ' ');
+    EXPECT_EQ(table, "Device  Firmware  Update  Manufacturer (OEM)  MAC Address  IP Address  Location\n"
+                     "\xE6\x9D\xB1\xE4\xBA\xAC" + gap + "10.0.0.1\nNord" + gap + "10.0.0.2\n");
 }
 
 } // namespace
