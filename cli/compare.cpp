@@ -286,22 +286,27 @@ std::string FormatComparison(const std::vector<DeviceRecord>& now, const Invento
         return out + (diff.changed.empty() ? "]}\n" : "\n]}\n");
     }
 
-    std::string out =
-        FormatDeviceList(now, ScanOptions::Format::Table) + "\nCompared with " + TerminalText(source) + ": ";
+    using trawlix::LoadString;
+    using trawlix::TextId;
+    std::string out = FormatDeviceList(now, ScanOptions::Format::Table) + "\n";
+    const std::string shownSource = TerminalText(source);
     if (diff.Empty())
-        return out + "no change\n";
-    out += std::to_string(diff.added.size()) + " new, " + std::to_string(diff.gone.size()) + " gone, " +
-           std::to_string(diff.changed.size()) + " changed\n";
+        return out + FillPlaces(LoadString(TextId::CompareNoChange), {shownSource}) + "\n";
+    out += FillPlaces(LoadString(TextId::CompareCounts),
+                      {shownSource, std::to_string(diff.added.size()), std::to_string(diff.gone.size()),
+                       std::to_string(diff.changed.size())}) +
+           "\n";
     if (!diff.added.empty())
-        out += "New:\n" + Indented(FormatRecords(diff.added, RecordFormat::Table));
+        out += LoadString(TextId::CompareNew) + "\n" + Indented(FormatRecords(diff.added, RecordFormat::Table));
     if (!diff.gone.empty())
-        out += "Gone:\n" + Indented(FormatRecords(diff.gone, RecordFormat::Table));
+        out += LoadString(TextId::CompareGone) + "\n" + Indented(FormatRecords(diff.gone, RecordFormat::Table));
     if (!diff.changed.empty()) {
         auto caption = [](const DeviceColumn* column) {
-            return column != nullptr ? trawlix::LoadString(column->caption) : std::string();
+            return column != nullptr ? LoadString(column->caption) : std::string();
         };
         std::vector<std::vector<std::string>> rows = {
-            {caption(ColumnOfChange("mac")), caption(ColumnOfChange("ip")), "Field", "Before", "Now"}};
+            {caption(ColumnOfChange("mac")), caption(ColumnOfChange("ip")), LoadString(TextId::CompareField),
+             LoadString(TextId::CompareBefore), LoadString(TextId::CompareNow)}};
         for (const DeviceChange& change : diff.changed) {
             const std::string& mac = change.now.mac.empty() ? change.before.mac : change.now.mac;
             for (std::size_t f = 0; f < change.fields.size(); ++f) {
@@ -313,7 +318,7 @@ std::string FormatComparison(const std::vector<DeviceRecord>& now, const Invento
                                 TerminalText(FieldText(*column, change.now))});
             }
         }
-        out += "Changed:\n" + Indented(AlignColumns(rows));
+        out += LoadString(TextId::CompareChanged) + "\n" + Indented(AlignColumns(rows));
     }
     return out;
 }
