@@ -51,3 +51,16 @@ std::string FormatDottedQuad(std::uint32_t address)
     return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
            std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
 }
+
+std::optional<Ipv4Address> Ipv4Address::Parse(std::string_view text)
+{
+    const auto address = ParseDottedQuad(text);
+    if (!address)
+        return std::nullopt;
+    return Ipv4Address(*address);
+}
+
+std::string Ipv4Address::Text() const
+{
+    return FormatDottedQuad(value_);
+}
