@@ -201,20 +201,18 @@ int main(int argc, char** argv)
         probeConfig.updateServer = options.updateServer;
 
     scan::SearchPlan plan;
-    plan.networks = options.SearchNetworks();
+    plan.networks = options.Networks();
     plan.scanRange = options.scanRange;
     plan.scanDefaultAddress = options.scanDefaultAddress;
-    plan.user = options.user;
-    plan.password = options.password;
-    plan.useHttps = options.useHttps;
+    plan.login = {options.user, options.password, options.useHttps};
+    plan.probes = MakeJobProbes(probeConfig);
     plan.jobs = options.jobs;
     plan.discovery = options.discovery;
     SearchResults results(options, static_cast<int>(scan::AddressCount(plan)));
 
     bool completed = false;
     {
-        scan::Search search([&results](const DeviceRecord& record) { results.Take(record); },
-                            MakeJobProbes(probeConfig));
+        scan::Search search([&results](const DeviceRecord& record) { results.Take(record); });
         if (!search.Start(plan)) {
             std::fputs("trawlix-scan: the search could not be started\n", stderr);
             return 1;

@@ -1,6 +1,5 @@
 #include "cli/options.h"
 
-#include "cli/scan_network.h"
 #include "firmware/update_check.h"
 #include "scan/record/record_format.h"
 
@@ -41,14 +40,9 @@ std::optional<std::string> ReadFirstLine(const std::string& path)
     return line;
 }
 
-std::vector<scan::SearchNetwork> ScanOptions::SearchNetworks() const
+scan::NetworkList ScanOptions::Networks() const
 {
-    std::vector<scan::SearchNetwork> out;
-    for (const ScanNetwork& network : networks) {
-        const auto part = SearchNetworksOf(network, firstHost, lastHost);
-        out.insert(out.end(), part.begin(), part.end());
-    }
-    return out;
+    return scan::NetworkList(networks, firstHost, lastHost);
 }
 
 ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* envPassword,
@@ -188,7 +182,7 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
             return Fail("a subnet is needed, e.g. 192.168.1.* or 10.20.0.0/22");
         for (const std::string& text : nets) {
             std::string reason;
-            const auto network = ParseScanNetwork(text, &reason);
+            const auto network = scan::ParseNetwork(text, &reason);
             if (!network)
                 return Fail(reason);
             options.networks.push_back(*network);
@@ -196,8 +190,9 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
         if (options.firstHost > options.lastHost)
             return Fail("--first must not be greater than --last");
         // A network without any host to search is a mistake, not something to pass over quietly.
+        const scan::NetworkList list = options.Networks();
         for (std::size_t i = 0; i < nets.size(); ++i) {
-            if (SearchNetworksOf(options.networks[i], options.firstHost, options.lastHost).empty())
+            if (list.AddressesOf(options.networks[i]).empty())
                 return Fail("nothing to search in " + TerminalText(nets[i]) + " with hosts " +
                             std::to_string(options.firstHost) + " to " + std::to_string(options.lastHost) +
                             " (--first, --last)");

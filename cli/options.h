@@ -1,8 +1,7 @@
 #pragma once
 
-#include "cli/scan_network.h"
+#include "scan/network_list.h"
 #include "scan/record/record_format.h"
-#include "scan/scan_plan.h"
 
 #include <optional>
 #include <string>
@@ -14,8 +13,8 @@ struct ScanOptions
     using Format = RecordFormat;
     enum class Language { FromLocale, English, German };
 
-    std::vector<ScanNetwork> networks; // in the order given
-    int firstHost = 1;                 // within each /24
+    std::vector<scan::Ipv4Network> networks; // in the order given
+    int firstHost = 1;                       // within each /24
     int lastHost = 254;
     bool scanRange = true;
     bool scanDefaultAddress = true;
@@ -40,8 +39,8 @@ struct ScanOptions
     bool showVersion = false;
     bool showHelp = false;
 
-    // The /24 networks and hosts to search: --first to --last within each /24 of each network.
-    [[nodiscard]] std::vector<scan::SearchNetwork> SearchNetworks() const;
+    // The networks to search with --first to --last within each /24 of each network.
+    [[nodiscard]] scan::NetworkList Networks() const;
 };
 
 // The outcome of parsing: options, or a one-line reason for exit status 2.

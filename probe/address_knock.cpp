@@ -41,7 +41,7 @@ KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const n
     return outcome;
 }
 
-void KnockAddresses(const std::vector<std::string>& addresses, const std::vector<KnockPort>& ports,
+void KnockAddresses(const std::vector<Ipv4Address>& addresses, const std::vector<KnockPort>& ports,
                     const std::function<bool()>& stopRequested, const KnockReport& report,
                     const net::EnvironmentLookup& environment, std::chrono::milliseconds connectTimeout)
 {
@@ -50,19 +50,15 @@ void KnockAddresses(const std::vector<std::string>& addresses, const std::vector
     std::vector<std::uint32_t> knocked;
     std::vector<std::size_t> indexOf; // position in `knocked` -> index in `addresses`
     for (std::size_t i = 0; i < addresses.size(); ++i) {
-        in_addr parsed{};
-        if (inet_pton(AF_INET, addresses[i].c_str(), &parsed) != 1) {
-            report(i, KnockOutcome{});
-            continue;
-        }
+        const std::string text = addresses[i].Text();
         const bool proxied = std::any_of(ports.begin(), ports.end(), [&](const KnockPort& port) {
-            return net::ReachedThroughProxy(port.scheme, addresses[i], environment);
+            return net::ReachedThroughProxy(port.scheme, text, environment);
         });
         if (proxied) {
             report(i, KnockOutcome{KnockVerdict::Proxied, {}, {}});
             continue;
         }
-        knocked.push_back(parsed.s_addr);
+        knocked.push_back(htonl(addresses[i].Value()));
         indexOf.push_back(i);
     }
     std::vector<std::uint16_t> portNumbers;

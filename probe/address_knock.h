@@ -21,9 +21,8 @@ struct KnockPort
 // The discovery knock of the program's searches: every port of every address at once through a
 // plain TCP connect with the probes' own connect time-out. An address the HTTP layer would reach
 // through a proxy (on any of the ports' schemes) is not knocked, as a direct connect says nothing
-// about it; a text that is no IPv4 address is not knocked either. Both are reported at once and
-// probed as without the knock.
-void KnockAddresses(const std::vector<std::string>& addresses, const std::vector<KnockPort>& ports,
+// about it; it is reported at once and probed as without the knock.
+void KnockAddresses(const std::vector<Ipv4Address>& addresses, const std::vector<KnockPort>& ports,
                     const std::function<bool()>& stopRequested, const KnockReport& report,
                     const net::EnvironmentLookup& environment = net::ProcessEnvironment,
                     std::chrono::milliseconds connectTimeout = std::chrono::milliseconds(0));

@@ -3,7 +3,6 @@
 #include "probe/firmware_version.h"
 #include "probe/transfer_failure.h"
 #include "resources/string_table.h"
-#include "support/text/ipv4.h"
 
 #include <json/json.h>
 
@@ -205,10 +204,9 @@ bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeCo
     ProbeFailure ignored;
     if (why == nullptr)
         why = &ignored;
-    // The job checks its address too; a probe never hands a host name to the resolver.
-    if (record == nullptr || !IsDottedQuadAuthority(job.address))
+    if (record == nullptr)
         return false;
-    ApiSession session(job.address, job.useHttps, job.user, job.password, job.stop);
+    ApiSession session(job.address, job.port, job.useHttps, job.user, job.password, job.stop);
     if (!ApiLogin(job, &session, record, why))
         return false;
     std::string infoText;

@@ -12,14 +12,19 @@ namespace {
 // the same, and the knock's reason stands in for the probe's. A failed probe leaves its reason in
 // the record; the job joins those of both probes.
 template <typename Probe>
-bool ProbeOnPort(const ProbeTarget& target, DeviceRecord& record, std::uint16_t port, Probe probe)
+bool ProbeOnPort(const ProbeTarget& job, DeviceRecord& record, std::uint16_t port, Probe probe)
 {
     ProbeFailure why;
     bool found = false;
+    // Port 0 is the probe's own port.
+    ProbeTarget target = job;
+    if (target.port == 0)
+        target.port = port;
+    port = target.port;
     if (const ProbeFailure* dead = target.DeadPortReason(port))
         why = *dead;
     else
-        found = probe(&why);
+        found = probe(target, &why);
     if (!found)
         record.failure = std::move(why);
     return found;
@@ -47,14 +52,16 @@ JobProbes MakeJobProbes(const ProbeConfig& config)
 {
     JobProbes probes;
     probes.legacy = [config](const ProbeTarget& target, DeviceRecord& record) {
-        return ProbeOnPort(target, record, kLegacyPort,
-                           [&](ProbeFailure* why) { return ProbeLegacyAdapter(target, &record, config, why); });
+        return ProbeOnPort(target, record, kLegacyPort, [&](const ProbeTarget& on, ProbeFailure* why) {
+            return ProbeLegacyAdapter(on, &record, config, why);
+        });
     };
     probes.api = [config](const ProbeTarget& target, DeviceRecord& record) {
-        return ProbeOnPort(target, record, ApiPort(target.useHttps),
-                           [&](ProbeFailure* why) { return ProbeApiAdapter(target, &record, config, why); });
+        return ProbeOnPort(target, record, ApiPort(target.useHttps), [&](const ProbeTarget& on, ProbeFailure* why) {
+            return ProbeApiAdapter(on, &record, config, why);
+        });
     };
-    probes.knock = [](const std::vector<std::string>& addresses, bool useHttps,
+    probes.knock = [](const std::vector<Ipv4Address>& addresses, bool useHttps,
                       const std::function<bool()>& stopRequested, const KnockReport& report) {
         KnockAddresses(addresses, KnockedPorts(useHttps), stopRequested, [&](std::size_t index, KnockOutcome outcome) {
             outcome.failure = RuledOutFailure(outcome, useHttps);

@@ -1,8 +1,6 @@
 #include "scan/scan_info.h"
 
 #include "scan/scan_lock.h"
-#include "support/text/ipv4.h"
-#include "support/trace/xdbg.h"
 
 #include <utility>
 
@@ -16,16 +14,8 @@ std::int32_t CScanInfo::Run()
     if (resultCallback == nullptr)
         return kScanInvalidArg;
     DeviceRecord record;
-    record.ip = address;
-    // Only a dotted IPv4 literal is probed: anything else (a hand-edited subnet) would reach the
-    // resolver as a host name. Such a job still delivers its empty record for the progress count.
-    if (!IsDottedQuad(address)) {
-        XDbgTrace("Not an IPv4 address, not probed: %s\n", address.c_str());
-        if (IsRunning())
-            resultCallback(record, callbackContext);
-        return 0;
-    }
-    const ProbeTarget target{address, user, password, useHttps, Token(), deadPorts};
+    record.ip = address.Text();
+    const ProbeTarget target{address, 0, user, password, useHttps, Token(), deadPorts};
     const bool legacyFound = probes.legacy && probes.legacy(target, record);
     // Each probe may leave its reason in the record when it fails; the record carries one
     // reason for both.

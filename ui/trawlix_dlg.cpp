@@ -111,9 +111,9 @@ UrlOpener DesktopUrlOpener()
 }
 
 CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRoute, UrlOpener openUrl, QWidget* parent)
-    : TemplateDialog(102, parent), app_(app),
-      search_([this](const DeviceRecord& record) { OnScanResult(record, this); }, std::move(probes)),
-      runRoute_(std::move(runRoute)), openUrl_(std::move(openUrl)), guiQueue_(jwin::MessageQueue::Current())
+    : TemplateDialog(102, parent), app_(app), probes_(std::move(probes)),
+      search_([this](const DeviceRecord& record) { OnScanResult(record, this); }), runRoute_(std::move(runRoute)),
+      openUrl_(std::move(openUrl)), guiQueue_(jwin::MessageQueue::Current())
 {
     isAdministrator = [] { return IsUserAdministrator() != 0; };
     list_ = ControlAs<QTreeView>(kIdList);
@@ -178,30 +178,6 @@ CTrawlixDlg::~CTrawlixDlg()
     ClearDeviceList();
 }
 
-// ---- Login ----
-
-std::string CTrawlixDlg::CurrentUser() const
-{
-    return login_.user;
-}
-
-std::string CTrawlixDlg::CurrentPassword() const
-{
-    return login_.password;
-}
-
-bool CTrawlixDlg::CurrentUseHttps() const
-{
-    return login_.useHttps;
-}
-
-void CTrawlixDlg::SetLogin(const ScanSettings& from)
-{
-    login_.user = from.user;
-    login_.password = from.password;
-    login_.useHttps = from.useHttps != 0;
-}
-
 // ---- Initialisation ----
 
 bool CTrawlixDlg::OnInitDialog()
@@ -213,7 +189,6 @@ bool CTrawlixDlg::OnInitDialog()
 
     CopyToWindow(app_, settings_, interfaceAddresses);
     initialised_ = true;
-    SetLogin(settings_);
     UpdateNetworkLabel({});
 
     // Device list: seven left-aligned columns, sorted only by our own rule on a header click. The
@@ -471,13 +446,8 @@ void CTrawlixDlg::OnStartStopSearch()
     progress_->setRange(0, std::max<int>(progressMax_, 1));
     ResetProgress();
     SetButtonText(kIdStartStop, TextId::StopSearch);
-    scan::SearchPlan plan;
-    plan.scanDefaultAddress = settings_.scanDefaultAddress == 1;
-    plan.scanRange = settings_.scanRange == 1;
-    plan.networks.push_back(scan::NetworkOf(settings_.subnet, settings_.firstHost, settings_.lastHost));
-    plan.user = login_.user;
-    plan.password = login_.password;
-    plan.useHttps = login_.useHttps;
+    scan::SearchPlan plan = SearchPlanOf(settings_);
+    plan.probes = probes_;
     searching_ = true;
     (void)search_.Start(plan);
     // A search without any address may have ended inside Start already.
@@ -604,7 +574,6 @@ void CTrawlixDlg::OnSettings()
     if (dialog.exec() != trawlix::ui::kIdOk)
         return;
     ApplyDialogSettings(settings_, dialog.Result());
-    SetLogin(settings_);
     UpdateNetworkLabel({});
 }
 

@@ -76,11 +76,6 @@ public:
     // lock the search holds.
     static int OnScanResult(const DeviceRecord& record, void* context);
 
-    // The LX400 login a search started now hands to its jobs.
-    [[nodiscard]] std::string CurrentUser() const;
-    [[nodiscard]] std::string CurrentPassword() const;
-    [[nodiscard]] bool CurrentUseHttps() const;
-
     // Device list.
     void AddDeviceRow(const DeviceRecord& record);
     void ClearDeviceList();
@@ -132,13 +127,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Login
-    {
-        std::string user;
-        std::string password;
-        bool useHttps = true;
-    };
-
     // One record delivered by the scan, on the window's thread.
     void DeliverRecord(const DeviceRecord& record);
     void EndOfSearch();
@@ -149,7 +137,6 @@ private:
     void SetStartStopImages(bool searching);
     void UpdateFirmwareButton(const DeviceRecord* record);
     void EnableButton(int id, bool enable);
-    void SetLogin(const ScanSettings& from);
     void OnStartSearchMessage();
     void OnFirstStartMessage();
     // Closing while a delivery runs on this thread (a No-route hint open inside it) would wait
@@ -165,14 +152,13 @@ private:
 
     AppSettings& app_;
     SortState sort_;
+    JobProbes probes_;
     scan::Search search_;
     ScanSettings settings_;
     trawlix::ui::PointerState pointer_ = trawlix::ui::PointerState::Idle;
     int selectedIndex_ = -1;
     FlashToolState flashTool_;
     bool defaultAddressFound_ = false;
-    // The window's copy of the LX400 login.
-    Login login_;
     QString labelText_;
     bool initialised_ = false;
     bool searching_ = false;

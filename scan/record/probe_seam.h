@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scan/record/device_record.h"
+#include "support/text/ipv4.h"
 #include "support/threads/stop_token.h"
 
 #include <algorithm>
@@ -40,12 +41,14 @@ struct KnockOutcome
     [[nodiscard]] bool Probed() const { return verdict != KnockVerdict::Refused && verdict != KnockVerdict::Silent; }
 };
 
-// What a probe job hands to an adapter probe: the address and the LX400 login copied from the
-// window, the job's stop flag so a long probe can give up early, and the ports the knock found
-// dead, so a probe that needs one of them can skip its request: it would fail the same way.
+// What a probe job hands to an adapter probe: the address and the port the probe speaks on, the
+// LX400 login of the search, the job's stop flag so a long probe can give up early, and the ports
+// the knock found dead, so a probe that needs one of them can skip its request: it would fail the
+// same way.
 struct ProbeTarget
 {
-    std::string address;
+    Ipv4Address address;
+    std::uint16_t port = 80;
     std::string user;
     std::string password;
     bool useHttps = true;
@@ -72,7 +75,7 @@ using KnockReport = std::function<void(std::size_t index, KnockOutcome outcome)>
 // Knocks on the ports the probes will use (which depend on the LX400 scheme) of every address at
 // once and reports each address as soon as it is decided. Returns when every address was
 // reported, or soon after `stopRequested` turned true.
-using KnockFunction = std::function<void(const std::vector<std::string>& addresses, bool useHttps,
+using KnockFunction = std::function<void(const std::vector<Ipv4Address>& addresses, bool useHttps,
                                          const std::function<bool()>& stopRequested, const KnockReport& report)>;
 
 // What the engine looks at addresses with: the knock of the discovery pass, then the two probes a

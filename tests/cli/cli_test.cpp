@@ -1,6 +1,5 @@
 #include "cli/options.h"
 #include "cli/output.h"
-#include "cli/scan_network.h"
 #include "resources/string_table.h"
 #include "support/text/ipv4.h"
 
@@ -27,11 +26,16 @@ ParseResult Parse(std::vector<std::string> args, const char* env = nullptr)
     return ParseScanOptions(args, env, &SecretFile);
 }
 
+scan::Ipv4Network Net(const char* text)
+{
+    return scan::ParseNetwork(text).value_or(scan::Ipv4Network{});
+}
+
 TEST(ScanOptionsTest, DefaultsAndPrefixFromSubnet)
 {
     const auto r = Parse({"192.168.1.*"});
     ASSERT_TRUE(r.options) << r.error;
-    EXPECT_EQ(r.options->networks.at(0).Prefix(), "192.168.1");
+    EXPECT_EQ(r.options->networks.at(0), Net("192.168.1.0/24"));
     EXPECT_EQ(r.options->firstHost, 1);
     EXPECT_EQ(r.options->lastHost, 254);
     EXPECT_TRUE(r.options->scanRange);
@@ -43,7 +47,7 @@ TEST(ScanOptionsTest, DefaultsAndPrefixFromSubnet)
     EXPECT_EQ(r.options->format, ScanOptions::Format::Table);
     EXPECT_TRUE(r.options->discovery);
 
-    EXPECT_EQ(Parse({"10.0.7.0"}).options->networks.at(0).Prefix(), "10.0.7");
+    EXPECT_EQ(Parse({"10.0.7.0"}).options->networks.at(0), Net("10.0.7.0/24"));
     // A text that is no network is refused, never searched as host names.
     EXPECT_FALSE(Parse({"net"}).options);
 }
@@ -135,79 +139,17 @@ TEST(FormatTest, ExplanationNamesTheAnsweringAddressesAndCountsTheSilentOnes)
     EXPECT_FALSE(ParseScanOptions({"--explain=yes", "10.0.0.*"}, nullptr, &NoFile).options);
 }
 
-TEST(ScanNetworkTest, ThreeDecimalOctetsAndAStarOrAHostNumber)
-{
-    for (const char* text : {"192.168.1.*", "192.168.1.77", "192.168.1.0"}) {
-        ASSERT_TRUE(ParseScanNetwork(text)) << text;
-        EXPECT_EQ(ParseScanNetwork(text)->Prefix(), "192.168.1");
-        EXPECT_EQ(ParseScanNetwork(text)->prefixLength, 24);
-    }
-    // Each would have been searched as host names or short address forms.
-    for (const char* text : {"", "abc", "300.1.1.*", "1.2.3.4.5", "192.168.1", "192.168.*", "192.168.01.*",
-                             "0x0a.1.1.*", "10.1.1.*.*", "10.1.1.**", ".*", "adapter.example.*"}) {
-        EXPECT_FALSE(ParseScanNetwork(text)) << '"' << text << '"';
-        const auto r = Parse({text});
-        EXPECT_FALSE(r.options) << '"' << text << '"';
-        EXPECT_EQ(r.error.find('\n'), std::string::npos);
-    }
-}
-
-TEST(ScanNetworkTest, CidrNetworksFromSixteenToThirtyTwoBitsWithoutHostBits)
-{
-    // Each text with the network it names, or a part of the reason it is refused.
-    const std::pair<const char*, const char*> cases[] = {{"10.20.4.0/22", "10.20.4.0/22"},
-                                                         {"10.1.0.0/16", "10.1.0.0/16"},
-                                                         {"192.168.1.7/32", "192.168.1.7/32"},
-                                                         {"192.168.1.128/25", "192.168.1.128/25"},
-                                                         {"10.20.1.0/22", "the network is 10.20.0.0/22"},
-                                                         {"192.168.1.7/31", "the network is 192.168.1.6/31"},
-                                                         {"10.0.0.0/15", "16 to 32"},
-                                                         {"10.0.0.0/33", "16 to 32"},
-                                                         {"10.0.0.0/024", "not a subnet"},
-                                                         {"10.0.0.0/", "not a subnet"},
-                                                         {"10.0.0.0/+24", "not a subnet"},
-                                                         {"10.0.0.*/24", "not a subnet"},
-                                                         {"10.0/16", "not a subnet"},
-                                                         {"adapter.example/24", "not a subnet"}};
-    for (const auto& [text, outcome] : cases) {
-        std::string reason;
-        const auto network = ParseScanNetwork(text, &reason);
-        const std::string got =
-            network ? FormatDottedQuad(network->address) + "/" + std::to_string(network->prefixLength) : reason;
-        EXPECT_NE(got.find(outcome), std::string::npos) << text << ": " << got;
-        EXPECT_EQ(Parse({text}).error, reason) << text;
-    }
-}
-
-TEST(ScanNetworkTest, EachNetworkBecomesItsSlashTwentyFoursWithFirstAndLastInEach)
-{
-    const auto shown = [](const std::vector<scan::SearchNetwork>& networks) {
-        std::string out;
-        for (const scan::SearchNetwork& n : networks)
-            out += (out.empty() ? "" : " ") + n.prefix + ":" + std::to_string(n.firstHost) + "-" +
-                   std::to_string(n.lastHost);
-        return out;
-    };
-    const std::tuple<const char*, int, int, const char*> cases[] = {
-        {"10.20.0.0/22", 1, 254, "10.20.0:1-254 10.20.1:1-254 10.20.2:1-254 10.20.3:1-254"},
-        {"192.168.1.128/25", 1, 254, "192.168.1:128-254"},
-        {"192.168.1.0/25", 100, 200, "192.168.1:100-127"},
-        {"192.168.1.7/32", 1, 254, "192.168.1:7-7"},
-        {"192.168.1.0/32", 1, 254, ""},
-        {"255.255.255.255/32", 1, 254, ""}};
-    for (const auto& [text, first, last, expected] : cases)
-        EXPECT_EQ(shown(SearchNetworksOf(*ParseScanNetwork(text), first, last)), expected) << text;
-    EXPECT_EQ(SearchNetworksOf(*ParseScanNetwork("10.1.0.0/16"), 1, 254).size(), 256u);
-}
-
 TEST(ScanOptionsTest, SeveralNetworksInTheOrderGivenAndNoneWithoutAHost)
 {
     const auto r = Parse({"--first", "10", "1.2.3.*", "4.5.6.0/23", "--last", "20", "1.2.3.9", "--", "7.8.9.12/30"});
     ASSERT_TRUE(r.options) << r.error;
     EXPECT_EQ(r.options->networks.size(), 4u);
-    EXPECT_EQ(r.options->SearchNetworks(),
-              (std::vector<scan::SearchNetwork>{
-                  {"1.2.3", 10, 20}, {"4.5.6", 10, 20}, {"4.5.7", 10, 20}, {"1.2.3", 10, 20}, {"7.8.9", 12, 15}}));
+    std::string addresses;
+    for (const Ipv4Address address : r.options->Networks().Addresses())
+        addresses += address.Text() + " ";
+    EXPECT_EQ(addresses.substr(0, 21), "1.2.3.10 1.2.3.11 1.2");
+    EXPECT_EQ(r.options->Networks().Addresses().size(), 11u + 22u + 4u);
+    EXPECT_EQ(r.options->Networks().Addresses().back(), Ipv4Address(7, 8, 9, 15));
     // --first and --last leave nothing of 7.8.9.4/30: said, not searched around.
     const auto empty = Parse({"--first", "10", "1.2.3.*", "7.8.9.4/30"});
     EXPECT_FALSE(empty.options);
@@ -217,7 +159,7 @@ TEST(ScanOptionsTest, SeveralNetworksInTheOrderGivenAndNoneWithoutAHost)
 
 TEST(ScanOptionsTest, DoubleDashCompareAndEmptyPlans)
 {
-    EXPECT_EQ(Parse({"--no-progress", "--", "10.1.2.*"}).options->networks.at(0).Prefix(), "10.1.2");
+    EXPECT_EQ(Parse({"--no-progress", "--", "10.1.2.*"}).options->networks.at(0), Net("10.1.2.0/24"));
     EXPECT_NE(Parse({"--", "--help"}).error.find("not a subnet"), std::string::npos);
     for (const auto& args : std::vector<std::vector<std::string>>{{"--no-range", "--no-default-address"},
                                                                   {"--no-range", "--no-default-address", "1.2.3.*"}})

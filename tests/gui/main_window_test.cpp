@@ -41,6 +41,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -160,21 +161,30 @@ public:
         return probes;
     }
 
+    // "user:password" of every probe so far.
+    std::set<std::string> Logins()
+    {
+        std::lock_guard lock(mutex_);
+        return logins_;
+    }
+
     std::atomic<int> hangingNow{0};
     std::atomic<int> hangingEnded{0};
 
 private:
     bool Probe(const ProbeTarget& target, DeviceRecord& record, bool api)
     {
+        const std::string address = target.address.Text();
         bool hang = false;
         bool gate = false;
         std::optional<DeviceRecord> device;
         {
             std::lock_guard lock(mutex_);
-            hang = hanging_.count(target.address) != 0;
-            gate = gated_.count(target.address) != 0;
-            if (const auto it = devices_.find(target.address); it != devices_.end())
+            hang = hanging_.count(address) != 0;
+            gate = gated_.count(address) != 0;
+            if (const auto it = devices_.find(address); it != devices_.end())
                 device = it->second;
+            logins_.insert(target.user + ":" + target.password);
         }
         if (hang && !api) {
             ++hangingNow;
@@ -184,7 +194,7 @@ private:
             ++hangingEnded;
             return false;
         }
-        while (gate && !api && !GateOpen(target.address) && !target.stop.StopRequested())
+        while (gate && !api && !GateOpen(address) && !target.stop.StopRequested())
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         if (!device || device->jsonApi != api)
             return false;
@@ -203,6 +213,7 @@ private:
     std::map<std::string, DeviceRecord> devices_;
     std::map<std::string, bool> hanging_;
     std::map<std::string, bool> gated_; // address -> open
+    std::set<std::string> logins_;
 };
 
 DeviceRecord Device(const std::string& ip, const std::string& model, int updateState = 0, bool jsonApi = false)
@@ -467,8 +478,6 @@ TEST_F(MainWindowTest, ColumnsAndLabelAfterOpening)
     EXPECT_EQ(window->findChild<QLabel*>()->text(), window->LabelText());
     // The detected network comes first among the choices, then the stored ones.
     EXPECT_EQ(window->Settings().storedSubnets, (std::vector<std::string>{"192.168.1.*", "10.1.2.*"}));
-    EXPECT_EQ(window->CurrentUser(), "admin");
-    EXPECT_EQ(window->CurrentPassword(), "lx400-dflt");
     EXPECT_EQ(Text(*window, CTrawlixDlg::kIdStartStop), QStringLiteral("&Refresh List"));
 }
 
@@ -676,6 +685,9 @@ TEST_F(MainWindowTest, ClosingWhileTheNoRouteHintIsOpenClosesBoth)
 TEST_F(MainWindowTest, SettingsConfirmedUpdateTheLabelAndTheLogin)
 {
     auto window = Open();
+    // A search hands the probes the factory login until the settings name another.
+    RunSearch(*window);
+    EXPECT_EQ(network.Logins(), std::set<std::string>{"admin:lx400-dflt"});
     const auto settings = AnswerDialogs<CNetCfg>([](CNetCfg& dialog) {
         dialog.ControlAs<QLineEdit>(1106)->setText(QStringLiteral("20"));
         dialog.ControlAs<QLineEdit>(1013)->setText(QStringLiteral("tech"));
@@ -684,8 +696,10 @@ TEST_F(MainWindowTest, SettingsConfirmedUpdateTheLabelAndTheLogin)
     Click(*window, CTrawlixDlg::kIdSettings);
     EXPECT_EQ(settings->load(), 1);
     EXPECT_EQ(window->LabelText(), QStringLiteral("Scan 10.10.10.10 and Network from 192.168.1.1 to 192.168.1.20"));
-    EXPECT_EQ(window->CurrentUser(), "tech");
     EXPECT_EQ(window->Settings().lastHost, 20);
+    // The next search logs in with the confirmed user; the password stays the factory one.
+    RunSearch(*window);
+    EXPECT_EQ(network.Logins(), (std::set<std::string>{"admin:lx400-dflt", "tech:lx400-dflt"}));
     // Nothing reaches the application's settings before the window closes.
     EXPECT_EQ(app.lastHost, 12);
     window->accept();

@@ -3,7 +3,7 @@
 #include "probe/job_probes.h"
 #include "resources/string_table.h"
 #include "scan/scan_lock.h"
-#include "scan/scan_thread.h"
+#include "scan/search.h"
 #include "testsupport/child_process.h"
 #include "testsupport/loopback_http_server.h"
 #include "testsupport/private_network.h"
@@ -112,26 +112,18 @@ ChildProcess* SimulatedNetwork::sim_ = nullptr;
 std::string SimulatedNetwork::logPath_;
 
 // Collects the records of a search like the main window does.
-class Collector final : public IScanWindow
+struct Collector
 {
-public:
-    std::string CurrentUser() const override { return "admin"; }
-    std::string CurrentPassword() const override { return "lx400-dflt"; }
-    bool CurrentUseHttps() const override { return true; }
-
-    static int OnResult(const DeviceRecord& record, void* context)
+    void Take(const DeviceRecord& record)
     {
-        auto* self = static_cast<Collector*>(static_cast<IScanWindow*>(context));
-        jwin::CJSmartLock hold(&scan::ScanLock());
-        std::lock_guard lock(self->mutex);
+        std::lock_guard lock(mutex);
         if (record.endOfSearch)
-            self->ended = true;
+            ended = true;
         else
-            self->records[record.ip] = record;
-        if (self->ended && !record.endOfSearch)
-            ++self->afterEnd;
-        self->changed.notify_all();
-        return 1;
+            records[record.ip] = record;
+        if (ended && !record.endOfSearch)
+            ++afterEnd;
+        changed.notify_all();
     }
 
     std::mutex mutex;
@@ -140,6 +132,21 @@ public:
     bool ended = false;
     int afterEnd = 0;
 };
+
+// Searches 10.10.10.10 and 10.55.0.1-254 over HTTPS with `probes` and waits for the end.
+void SearchTestNetwork(Collector& window, const JobProbes& probes, bool discovery)
+{
+    scan::SearchPlan plan;
+    plan.networks = scan::NetworkList({*scan::ParseNetwork("10.55.0.*")}, 1, 254);
+    plan.probes = probes;
+    plan.discovery = discovery;
+    scan::Search search([&window](const DeviceRecord& record) { window.Take(record); });
+    ASSERT_TRUE(search.Start(plan));
+    std::unique_lock lock(window.mutex);
+    ASSERT_TRUE(window.changed.wait_for(lock, 240s, [&] { return window.ended; }));
+    lock.unlock();
+    search.Stop();
+}
 
 TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
 {
@@ -156,8 +163,8 @@ TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
         {
             std::lock_guard lock(mutex);
             peak = std::max(peak, ++running);
-            order.push_back(target.address);
-            ++legacyCalls[target.address];
+            order.push_back(target.address.Text());
+            ++legacyCalls[target.address.Text()];
         }
         const bool found = real.legacy(target, record);
         std::lock_guard lock(mutex);
@@ -167,17 +174,7 @@ TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
     watched.api = real.api;
 
     Collector window;
-    {
-        CScanThread scan(&Collector::OnResult, &window, watched);
-        scan.scanDefaultAddress = true;
-        scan.scanRange = true;
-        scan.SetPlan("10.55.0.*", 1, 254);
-        ASSERT_TRUE(scan.Start(10000, false));
-        std::unique_lock lock(window.mutex);
-        ASSERT_TRUE(window.changed.wait_for(lock, 240s, [&] { return window.ended; }));
-        lock.unlock();
-        scan.Stop(jwin::kNoTimeLimit, false);
-    }
+    ASSERT_NO_FATAL_FAILURE(SearchTestNetwork(window, watched, true));
 
     EXPECT_LE(peak, 10);
     ASSERT_FALSE(order.empty());
@@ -234,13 +231,12 @@ TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
 }
 
 // A whole search of 10.55.0.* with the real probes, with or without the discovery pass: the
-// records, the addresses that got a job, and the knock's verdicts afterwards.
+// records and the addresses that got a job.
 struct CoreSearchResult
 {
     std::map<std::string, DeviceRecord> records;
     std::multiset<std::string> jobs;
     std::string firstJob;
-    std::map<std::string, KnockVerdict> verdicts;
 };
 
 CoreSearchResult CoreSearch(bool discovery)
@@ -253,25 +249,14 @@ CoreSearchResult CoreSearch(bool discovery)
     watched.legacy = [&](const ProbeTarget& target, DeviceRecord& record) {
         {
             std::lock_guard lock(mutex);
-            result.firstJob = result.jobs.empty() ? target.address : result.firstJob;
-            result.jobs.insert(target.address);
+            result.firstJob = result.jobs.empty() ? target.address.Text() : result.firstJob;
+            result.jobs.insert(target.address.Text());
         }
         return real.legacy(target, record);
     };
     Collector window;
-    CScanThread scan(&Collector::OnResult, &window, watched);
-    scan.SetDiscovery(discovery);
-    scan.scanDefaultAddress = true;
-    scan.scanRange = true;
-    scan.SetPlan("10.55.0.*", 1, 254);
-    EXPECT_TRUE(scan.Start(10000, false));
-    std::unique_lock lock(window.mutex);
-    EXPECT_TRUE(window.changed.wait_for(lock, 240s, [&] { return window.ended; }));
-    lock.unlock();
-    scan.Stop(jwin::kNoTimeLimit, false);
+    SearchTestNetwork(window, watched, discovery);
     EXPECT_EQ(window.afterEnd, 0);
-    for (const char* address : {"10.10.10.10", "10.55.0.21", "10.55.0.40", "10.55.0.41"})
-        result.verdicts[address] = scan.VerdictFor(address);
     result.records = window.records;
     return result;
 }
@@ -306,11 +291,10 @@ TEST_F(SimulatedNetwork, DiscoveryPassListsTheSameRowsAndProbesOnlyAddressesThat
     }
     EXPECT_EQ(with.jobs, served);
     EXPECT_EQ(with.firstJob, "10.10.10.10");
-    EXPECT_EQ(with.verdicts, (std::map<std::string, KnockVerdict>{{"10.10.10.10", KnockVerdict::Answered},
-                                                                  {"10.55.0.21", KnockVerdict::Answered},
-                                                                  {"10.55.0.40", KnockVerdict::Refused},
-                                                                  {"10.55.0.41", KnockVerdict::Silent}}));
-    EXPECT_EQ(without.verdicts.at("10.55.0.40"), KnockVerdict::NotKnocked);
+    // The addresses the knock ruled out carry its reason: refused on every port, or no answer.
+    EXPECT_EQ(with.records.at("10.55.0.40").failure.kind, ProbeFailureKind::Refused);
+    EXPECT_EQ(with.records.at("10.55.0.41").failure.kind, ProbeFailureKind::Silent);
+    EXPECT_EQ(without.records.at("10.55.0.40").failure.kind, ProbeFailureKind::Refused);
 }
 
 TEST_F(SimulatedNetwork, ProbesSkipTheRequestsOfADeadPortOnly)
@@ -327,7 +311,7 @@ TEST_F(SimulatedNetwork, ProbesSkipTheRequestsOfADeadPortOnly)
     const std::size_t expected[] = {2, 0, 1};
     std::size_t seen = 0;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const ProbeTarget target{"10.55.0.50", "admin", "pw", cases[i].second, {}, cases[i].first};
+        const ProbeTarget target{Ipv4Address(10, 55, 0, 50), 0, "admin", "pw", cases[i].second, {}, cases[i].first};
         DeviceRecord record;
         EXPECT_FALSE(probes.legacy(target, record) || probes.api(target, record));
         EXPECT_EQ(server.Requests().size() - seen, expected[i]) << i;

@@ -1,4 +1,5 @@
 #include "scan/network_list.h"
+#include "scan/scan_plan.h"
 
 #include <gtest/gtest.h>
 
@@ -95,7 +96,7 @@ TEST(NetworkList, EachSlashTwentyFourOfANetworkWithTheHostRangeInEach)
     EXPECT_EQ(NetworkList({Net("10.1.0.0/16")}, 1, 254).Addresses().size(), 256u * 254u);
 }
 
-TEST(NetworkList, ExcludedNetworksAreTakenOutOfEveryNetwork)
+TEST(NetworkList, ExcludedNetworksAreTakenOutOfEveryNetworkAndTheFactoryAddress)
 {
     NetworkList list({Net("10.1.2.0/29"), Net("10.1.3.0/30"), Net("10.10.10.8/29")}, 1, 254);
     list.Exclude(Net("10.1.2.4/31"));
@@ -106,6 +107,39 @@ TEST(NetworkList, ExcludedNetworksAreTakenOutOfEveryNetwork)
     EXPECT_TRUE(list.Excludes(Ipv4Address(10, 1, 3, 200)));
     EXPECT_FALSE(list.Excludes(Ipv4Address(10, 1, 2, 6)));
 
+    list.Exclude(Net("10.10.10.10/32"));
+    std::string planned;
+    for (const scan::PlannedAddress& address : scan::PlanAddresses(list, true, true))
+        planned += address.address.Text() + " ";
+    EXPECT_EQ(planned.find("10.10.10.10 "), std::string::npos) << planned;
+}
+
+TEST(NetworkList, PlanAddressesInStartOrderEachOnce)
+{
+    using Networks = std::vector<Ipv4Network>;
+    const std::tuple<Networks, int, int, bool, std::string> cases[] = {
+        {{Net("10.1.2.*")}, 3, 4, true, "10.10.10.10* 10.1.2.3 10.1.2.4"},
+        {{Net("10.1.2.*")}, 3, 4, false, "10.1.2.3 10.1.2.4"},
+        // The factory address inside the searched network: once, first.
+        {{Net("10.10.10.*")}, 9, 11, true, "10.10.10.10* 10.10.10.9 10.10.10.11"},
+        {{Net("10.10.10.*")}, 9, 11, false, "10.10.10.9 10.10.10.10 10.10.10.11"},
+        // Overlapping and repeated networks in the order given.
+        {{Net("10.1.3.0/30"), Net("10.1.2.252/30"), Net("10.1.3.2/31")},
+         1,
+         254,
+         false,
+         "10.1.3.1 10.1.3.2 10.1.3.3 10.1.2.252 10.1.2.253 10.1.2.254"},
+    };
+    for (const auto& [networks, first, last, factory, expected] : cases) {
+        std::string addresses;
+        for (const scan::PlannedAddress& address :
+             scan::PlanAddresses(NetworkList(networks, first, last), true, factory))
+            addresses += (addresses.empty() ? "" : " ") + address.address.Text() + (address.defaultAddress ? "*" : "");
+        EXPECT_EQ(addresses, expected);
+    }
+    // Without the range only the factory address.
+    EXPECT_EQ(scan::PlanAddresses(NetworkList({Net("10.1.2.*")}, 1, 254), false, true),
+              (std::vector<scan::PlannedAddress>{{scan::kFactoryAddress, true}}));
 }
 
 TEST(NetworkList, ASubnetTextOfTheSettingsNamesTheSlashTwentyFourBeforeItsLastDot)
