@@ -12,11 +12,7 @@
 #include <vector>
 
 // A port the probes use, with the scheme they speak on it (the proxy rule depends on it).
-struct KnockPort
-{
-    std::uint16_t port = 80;
-    std::string scheme = "http";
-};
+using KnockPort = ProbePort;
 
 // The discovery knock of the program's searches: every port of every address at once through a
 // plain TCP connect with the probes' own connect time-out. An address the HTTP layer would reach

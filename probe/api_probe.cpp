@@ -199,7 +199,7 @@ bool ApiGet(ApiSession* session, const ProbeTarget& job, const std::string& obje
     return true;
 }
 
-bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config, ProbeFailure* why)
+bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, std::string* compactVersion, ProbeFailure* why)
 {
     ProbeFailure ignored;
     if (why == nullptr)
@@ -222,9 +222,9 @@ bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeCo
         return false;
     }
     std::string displayVersion;
-    std::string compactVersion;
+    std::string compact;
     std::string oem;
-    SplitFirmwareVersion(info.version, "V", &displayVersion, &compactVersion, &oem);
+    SplitFirmwareVersion(info.version, "V", &displayVersion, &compact, &oem);
     std::string manufacturer = info.manufacturer;
     if (!oem.empty())
         manufacturer += " (" + oem + ")";
@@ -245,7 +245,7 @@ bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeCo
     record->deviceId = -1;
     record->found = true;
     record->jsonApi = true;
-    record->updateText = CheckFirmwareUpdate(record->model, record, compactVersion, oem,
-                                             UpdateCheckContext{config.updateServer, job.stop});
+    if (compactVersion != nullptr)
+        *compactVersion = std::move(compact);
     return true;
 }

@@ -1,80 +1,88 @@
 #include "probe/job_probes.h"
 
+#include "firmware/update_check.h"
 #include "probe/address_knock.h"
 #include "probe/api_probe.h"
 #include "probe/legacy_probe.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
 
-// Runs one probe on its port, unless the knock found that port dead: its connect would fail just
-// the same, and the knock's reason stands in for the probe's. A failed probe leaves its reason in
-// the record; the job joins those of both probes.
-template <typename Probe>
-bool ProbeOnPort(const ProbeTarget& job, DeviceRecord& record, std::uint16_t port, Probe probe)
+// A probe as a family runs it: the reason of a failed probe goes into the record.
+template <typename Probe> ProbeFunction FamilyProbe(Probe probe)
 {
-    ProbeFailure why;
-    bool found = false;
-    // Port 0 is the probe's own port.
-    ProbeTarget target = job;
-    if (target.port == 0)
-        target.port = port;
-    port = target.port;
-    if (const ProbeFailure* dead = target.DeadPortReason(port))
-        why = *dead;
-    else
-        found = probe(target, &why);
-    if (!found)
-        record.failure = std::move(why);
-    return found;
+    return [probe](const ProbeTarget& target, DeviceRecord& record) {
+        ProbeResult result;
+        ProbeFailure why;
+        result.recognised = probe(target, &record, &result.compactVersion, &why);
+        if (!result.recognised)
+            record.failure = std::move(why);
+        return result;
+    };
 }
 
-// The reason an address that gets no probe carries: what both probes would have met on their ports.
-ProbeFailure RuledOutFailure(const KnockOutcome& outcome, bool useHttps)
+// The reason an address that gets no probe carries: what every family would have met on its port.
+ProbeFailure RuledOutFailure(const std::vector<ProbeFamily>& families, const KnockOutcome& outcome, bool useHttps)
 {
     if (outcome.Probed())
         return {};
-    auto reasonOn = [&](std::uint16_t port) {
-        for (const DeadPort& dead : outcome.deadPorts) {
-            if (dead.port == port)
-                return dead.why;
-        }
-        return ProbeFailure{};
-    };
-    const std::uint16_t apiPort = ApiPort(useHttps);
-    return CombineProbeFailures(reasonOn(kLegacyPort), reasonOn(apiPort), apiPort);
+    std::vector<FamilyFailure> failures;
+    for (const ProbeFamily& family : families) {
+        const ProbePort port = family.port(useHttps);
+        const auto dead = std::find_if(outcome.deadPorts.begin(), outcome.deadPorts.end(),
+                                       [&](const DeadPort& d) { return d.port == port.port; });
+        failures.push_back({family.name, port.port, dead != outcome.deadPorts.end() ? dead->why : ProbeFailure{}});
+    }
+    return CombineProbeFailures(failures);
 }
 
 } // namespace
 
+const std::vector<ProbeFamily>& AdapterFamilies()
+{
+    static const std::vector<ProbeFamily> families{
+        {"",
+         [](bool) {
+             return ProbePort{80, "http"};
+         },
+         FamilyProbe(ProbeLegacyAdapter)},
+        {"LX400",
+         [](bool https) {
+             return https ? ProbePort{443, "https"} : ProbePort{80, "http"};
+         },
+         FamilyProbe(ProbeApiAdapter)},
+    };
+    return families;
+}
+
+std::vector<ProbePort> FamilyPorts(const std::vector<ProbeFamily>& families, bool useHttps)
+{
+    std::vector<ProbePort> ports;
+    for (const ProbeFamily& family : families) {
+        const ProbePort port = family.port(useHttps);
+        if (std::none_of(ports.begin(), ports.end(), [&](const ProbePort& p) { return p.port == port.port; }))
+            ports.push_back(port);
+    }
+    return ports;
+}
+
 JobProbes MakeJobProbes(const ProbeConfig& config)
 {
     JobProbes probes;
-    probes.legacy = [config](const ProbeTarget& target, DeviceRecord& record) {
-        return ProbeOnPort(target, record, kLegacyPort, [&](const ProbeTarget& on, ProbeFailure* why) {
-            return ProbeLegacyAdapter(on, &record, config, why);
-        });
+    probes.families = AdapterFamilies();
+    probes.updateCheck = [config](const ProbeTarget& target, DeviceRecord& record, const std::string& compactVersion) {
+        return CheckFirmwareUpdate(record.model, &record, compactVersion, record.oem,
+                                   UpdateCheckContext{config.updateServer, target.stop});
     };
-    probes.api = [config](const ProbeTarget& target, DeviceRecord& record) {
-        return ProbeOnPort(target, record, ApiPort(target.useHttps), [&](const ProbeTarget& on, ProbeFailure* why) {
-            return ProbeApiAdapter(on, &record, config, why);
-        });
-    };
-    probes.knock = [](const std::vector<Ipv4Address>& addresses, bool useHttps,
-                      const std::function<bool()>& stopRequested, const KnockReport& report) {
-        KnockAddresses(addresses, KnockedPorts(useHttps), stopRequested, [&](std::size_t index, KnockOutcome outcome) {
-            outcome.failure = RuledOutFailure(outcome, useHttps);
-            report(index, std::move(outcome));
-        });
+    probes.knock = [families = probes.families](const std::vector<Ipv4Address>& addresses, bool useHttps,
+                                                const std::function<bool()>& stopRequested, const KnockReport& report) {
+        KnockAddresses(addresses, FamilyPorts(families, useHttps), stopRequested,
+                       [&](std::size_t index, KnockOutcome outcome) {
+                           outcome.failure = RuledOutFailure(families, outcome, useHttps);
+                           report(index, std::move(outcome));
+                       });
     };
     return probes;
-}
-
-std::vector<KnockPort> KnockedPorts(bool useHttps)
-{
-    std::vector<KnockPort> ports{{kLegacyPort, "http"}};
-    if (useHttps)
-        ports.push_back({ApiPort(true), "https"});
-    return ports;
 }

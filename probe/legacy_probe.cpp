@@ -82,7 +82,7 @@ LegacyPageValues ReadLegacyPage(const std::string& page)
     return values;
 }
 
-bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config, ProbeFailure* why)
+bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, std::string* compactVersion, ProbeFailure* why)
 {
     ProbeFailure ignored;
     if (why == nullptr)
@@ -113,9 +113,9 @@ bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const Prob
     }
 
     std::string displayVersion;
-    std::string compactVersion;
+    std::string compact;
     std::string oem;
-    SplitFirmwareVersion(values.firmware, "v ", &displayVersion, &compactVersion, &oem);
+    SplitFirmwareVersion(values.firmware, "v ", &displayVersion, &compact, &oem);
     if (!oem.empty())
         values.manufacturer += " (" + oem + ")";
 
@@ -133,7 +133,7 @@ bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const Prob
     record->location = values.location;
     record->updateState = 0;
     record->deviceId = -1;
-    record->updateText = CheckFirmwareUpdate(record->model, record, compactVersion, oem,
-                                             UpdateCheckContext{config.updateServer, job.stop});
+    if (compactVersion != nullptr)
+        *compactVersion = std::move(compact);
     return true;
 }

@@ -15,17 +15,29 @@ std::int32_t CScanInfo::Run()
         return kScanInvalidArg;
     DeviceRecord record;
     record.ip = address.Text();
-    const ProbeTarget target{address, 0, user, password, useHttps, Token(), deadPorts};
-    const bool legacyFound = probes.legacy && probes.legacy(target, record);
-    // Each probe may leave its reason in the record when it fails; the record carries one
-    // reason for both.
-    const ProbeFailure legacyFailure = std::exchange(record.failure, ProbeFailure{});
-    if (!legacyFound && probes.api)
-        probes.api(target, record);
-    if (record.found)
-        record.failure = {};
-    else
-        record.failure = CombineProbeFailures(legacyFailure, record.failure, useHttps ? 443 : 80);
+    // Each family may leave its reason in the record when it fails; the record carries one reason
+    // for all of them.
+    std::vector<FamilyFailure> failures;
+    for (const ProbeFamily& family : probes.families) {
+        const ProbePort port = family.port ? family.port(useHttps) : ProbePort{};
+        const ProbeTarget target{address, port.port, user, password, useHttps, Token(), deadPorts};
+        ProbeResult result;
+        // A port the knock found dead would fail the probe's connect just the same; the knock's
+        // reason stands in for the probe's.
+        if (const ProbeFailure* dead = target.DeadPortReason(port.port))
+            record.failure = *dead;
+        else if (family.probe)
+            result = family.probe(target, record);
+        if (result.recognised) {
+            if (probes.updateCheck)
+                record.updateText = probes.updateCheck(target, record, result.compactVersion);
+            break;
+        }
+        failures.push_back({family.name, port.port, std::exchange(record.failure, ProbeFailure{})});
+        if (record.found)
+            break;
+    }
+    record.failure = record.found ? ProbeFailure{} : CombineProbeFailures(failures);
     if (IsRunning())
         resultCallback(record, callbackContext);
     return 0;

@@ -8,6 +8,7 @@
 #include "ui/trawlix_dlg.h"
 
 #include "scan/record/record_format.h"
+#include "testsupport/fake_families.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -154,10 +155,9 @@ public:
     JobProbes Probes()
     {
         JobProbes probes;
-        probes.legacy = [this](const ProbeTarget& target, DeviceRecord& record) {
-            return Probe(target, record, false);
-        };
-        probes.api = [this](const ProbeTarget& target, DeviceRecord& record) { return Probe(target, record, true); };
+        probes.families = testsupport::FakeFamilies(
+            [this](const ProbeTarget& target, DeviceRecord& record) { return Probe(target, record, false); },
+            [this](const ProbeTarget& target, DeviceRecord& record) { return Probe(target, record, true); });
         return probes;
     }
 

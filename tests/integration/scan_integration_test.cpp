@@ -158,20 +158,20 @@ TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
     int peak = 0;
     std::vector<std::string> order;
     std::map<std::string, int> legacyCalls;
-    JobProbes watched;
-    watched.legacy = [&](const ProbeTarget& target, DeviceRecord& record) {
+    JobProbes watched = real;
+    watched.knock = nullptr;
+    watched.families[0].probe = [&](const ProbeTarget& target, DeviceRecord& record) {
         {
             std::lock_guard lock(mutex);
             peak = std::max(peak, ++running);
             order.push_back(target.address.Text());
             ++legacyCalls[target.address.Text()];
         }
-        const bool found = real.legacy(target, record);
+        const ProbeResult result = real.families[0].probe(target, record);
         std::lock_guard lock(mutex);
         --running;
-        return found;
+        return result;
     };
-    watched.api = real.api;
 
     Collector window;
     ASSERT_NO_FATAL_FAILURE(SearchTestNetwork(window, watched, true));
@@ -235,7 +235,7 @@ TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
 struct CoreSearchResult
 {
     std::map<std::string, DeviceRecord> records;
-    std::multiset<std::string> jobs;
+    std::set<std::string> jobs;
     std::string firstJob;
 };
 
@@ -245,15 +245,18 @@ CoreSearchResult CoreSearch(bool discovery)
     const JobProbes real = MakeJobProbes(ProbeConfig{"10.99.0.1"});
     CoreSearchResult result;
     std::mutex mutex;
+    // A job tries a family unless the knock found its port dead, so some family of every job runs.
     JobProbes watched = real;
-    watched.legacy = [&](const ProbeTarget& target, DeviceRecord& record) {
-        {
-            std::lock_guard lock(mutex);
-            result.firstJob = result.jobs.empty() ? target.address.Text() : result.firstJob;
-            result.jobs.insert(target.address.Text());
-        }
-        return real.legacy(target, record);
-    };
+    for (std::size_t i = 0; i < watched.families.size(); ++i) {
+        watched.families[i].probe = [&, i](const ProbeTarget& target, DeviceRecord& record) {
+            {
+                std::lock_guard lock(mutex);
+                result.firstJob = result.jobs.empty() ? target.address.Text() : result.firstJob;
+                result.jobs.insert(target.address.Text());
+            }
+            return real.families[i].probe(target, record);
+        };
+    }
     Collector window;
     SearchTestNetwork(window, watched, discovery);
     EXPECT_EQ(window.afterEnd, 0);
@@ -282,7 +285,7 @@ TEST_F(SimulatedNetwork, DiscoveryPassListsTheSameRowsAndProbesOnlyAddressesThat
     }
     // Without the pass every address gets a job; with it only the simulated hosts, adapters or not.
     EXPECT_EQ(without.jobs.size(), 255u);
-    std::multiset<std::string> served{"10.10.10.10"};
+    std::set<std::string> served{"10.10.10.10"};
     std::istringstream lines(kNetwork);
     std::string kind, address, rest;
     while (lines >> kind >> address && std::getline(lines, rest)) {
@@ -297,27 +300,46 @@ TEST_F(SimulatedNetwork, DiscoveryPassListsTheSameRowsAndProbesOnlyAddressesThat
     EXPECT_EQ(without.records.at("10.55.0.40").failure.kind, ProbeFailureKind::Refused);
 }
 
-TEST_F(SimulatedNetwork, ProbesSkipTheRequestsOfADeadPortOnly)
+TEST_F(SimulatedNetwork, JobsSkipTheRequestsOfADeadPortOnly)
 {
     ASSERT_TRUE(testsupport::AddLoopbackAddress("10.55.0.50"));
     testsupport::LoopbackHttpServer server(
         [](const auto&) { return testsupport::LoopbackHttpServer::Respond(404, "nothing here"); }, "10.55.0.50", 80);
-    const JobProbes probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
-    // Legacy page and LX400 login over HTTP share port 80; with HTTPS the login goes to 443.
-    // A skipped probe gives the knock's reason in the record.
+    // Legacy page and LX400 login over HTTP share port 80; with HTTPS the login goes to 443. A
+    // skipped family gives the knock's reason.
     const ProbeFailure refused{ProbeFailureKind::Refused, "connection refused"};
-    const std::pair<std::vector<DeadPort>, bool> cases[] = {
-        {{{443, refused}}, false}, {{{80, refused}}, false}, {{{443, refused}}, true}};
-    const std::size_t expected[] = {2, 0, 1};
+    const struct
+    {
+        std::uint16_t dead;
+        bool https;
+        std::size_t requests;
+        const char* reason;
+    } cases[] = {{443, false, 2, "LX400 on port 80: the login answered HTTP 404"},
+                 {80, false, 0, "connection refused on port 80"},
+                 {443, true, 1, "; LX400 on port 443: connection refused"}};
     std::size_t seen = 0;
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const ProbeTarget target{Ipv4Address(10, 55, 0, 50), 0, "admin", "pw", cases[i].second, {}, cases[i].first};
-        DeviceRecord record;
-        EXPECT_FALSE(probes.legacy(target, record) || probes.api(target, record));
-        EXPECT_EQ(server.Requests().size() - seen, expected[i]) << i;
-        if (expected[i] != 2) {
-            EXPECT_EQ(record.failure, refused) << i;
-        }
+    for (const auto& c : cases) {
+        scan::SearchPlan plan;
+        plan.networks = scan::NetworkList({*scan::ParseNetwork("10.55.0.50/32")}, 1, 254);
+        plan.scanDefaultAddress = false;
+        plan.login.useHttps = c.https;
+        plan.probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
+        // A knock that lets the address through with one port dead.
+        plan.probes.knock = [&c, refused](const std::vector<Ipv4Address>&, bool, const std::function<bool()>&,
+                                          const KnockReport& report) {
+            report(0, KnockOutcome{KnockVerdict::Answered, {{c.dead, refused}}, {}});
+        };
+        Collector window;
+        scan::Search search([&window](const DeviceRecord& record) { window.Take(record); });
+        ASSERT_TRUE(search.Start(plan));
+        std::unique_lock lock(window.mutex);
+        ASSERT_TRUE(window.changed.wait_for(lock, 60s, [&] { return window.ended; }));
+        lock.unlock();
+        search.Stop();
+        EXPECT_EQ(server.Requests().size() - seen, c.requests) << c.dead << " " << c.https;
+        const DeviceRecord& record = window.records.at("10.55.0.50");
+        EXPECT_FALSE(record.found);
+        EXPECT_NE(record.failure.detail.find(c.reason), std::string::npos) << record.failure.detail;
         seen = server.Requests().size();
     }
 }

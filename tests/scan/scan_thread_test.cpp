@@ -1,5 +1,6 @@
 #include "scan/scan_lock.h"
 #include "scan/scan_thread.h"
+#include "testsupport/fake_families.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,7 @@ struct ProbeLab
     bool released = false;
     int stopped = 0; // probes whose job was stopped while they ran
     std::vector<std::string> apiCalls;
+    std::vector<std::string> updateChecks; // "address compactVersion"
     std::map<std::string, std::vector<std::uint16_t>> deadPortsSeen;
     // A knock that judges every address at once with `judge`, in plan order; none when unset.
     std::function<KnockOutcome(const std::string& address)> judge;
@@ -101,7 +103,7 @@ struct ProbeLab
                     report(i, judge(addresses[i].Text()));
             };
         }
-        probes.legacy = [this](const ProbeTarget& target, DeviceRecord& record) {
+        auto legacy = [this](const ProbeTarget& target, DeviceRecord& record) {
             std::unique_lock lock(mutex);
             const std::string address = target.address.Text();
             ++calls[address];
@@ -125,10 +127,16 @@ struct ProbeLab
             record.model = "legacy";
             return address.back() == '1'; // addresses ending in 1 are "legacy adapters"
         };
-        probes.api = [this](const ProbeTarget& target, DeviceRecord&) {
+        auto api = [this](const ProbeTarget& target, DeviceRecord&) {
             std::lock_guard lock(mutex);
             apiCalls.push_back(target.address.Text());
             return false;
+        };
+        probes.families = testsupport::FakeFamilies(legacy, api);
+        probes.updateCheck = [this](const ProbeTarget& target, DeviceRecord&, const std::string& compactVersion) {
+            std::lock_guard lock(mutex);
+            updateChecks.push_back(target.address.Text() + " " + compactVersion);
+            return std::string("checked");
         };
         return probes;
     }
@@ -210,6 +218,8 @@ TEST(CScanThread, FullRangeWithDefaultProbesEveryAddressOnceAndNeverMoreThanTenA
         std::count_if(lab.apiCalls.begin(), lab.apiCalls.end(), [](const std::string& a) { return a.back() == '1'; }),
         0);
     EXPECT_EQ(lab.apiCalls.size(), 255u - 26u);
+    // The update check once for each adapter recognised, none for the others.
+    EXPECT_EQ(lab.updateChecks.size(), 26u);
 }
 
 TEST(CScanThread, JobsStartInPlanOrderWithThePlansLoginAndTheCountIsKeptWithinItsBounds)
@@ -406,6 +416,79 @@ TEST(CScanThread, SeveralNetworksVisitEachAddressOnceAndRunningJobsNeverShareASl
     }
 }
 
+// Families of any number, each on its own port: a job tries them in order until one recognises the
+// adapter or makes a finding of its own, skips a family whose port the knock found dead, and runs
+// the update check once, after the family that recognised the adapter.
+TEST(CScanThread, AJobTriesItsFamiliesInOrderAndChecksForUpdatesOnceAfterTheOneThatRecognised)
+{
+    std::mutex mutex;
+    std::vector<std::string> calls;  // "family address"
+    std::vector<std::string> checks; // "address compactVersion"
+    auto family = [&](std::string name, std::uint16_t port, char recognises, char finds) {
+        ProbeFamily f;
+        f.name = name;
+        f.port = [port](bool) { return ProbePort{port, "http"}; };
+        f.probe = [&, name, port, recognises, finds](const ProbeTarget& target, DeviceRecord& record) {
+            const std::string address = target.address.Text();
+            std::lock_guard lock(mutex);
+            calls.push_back(name + " " + address);
+            EXPECT_EQ(target.port, port);
+            ProbeResult result;
+            if (address.back() == recognises) {
+                record.found = true;
+                record.model = name;
+                result = {true, name + "-version"};
+            } else if (address.back() == finds) {
+                record.found = true; // a finding of its own, like a refused login
+            } else {
+                record.failure = {ProbeFailureKind::NotAnAdapter, name + " saw nothing"};
+            }
+            return result;
+        };
+        return f;
+    };
+    JobProbes probes;
+    probes.families = {family("", 80, '1', 0), family("LX9", 8080, '2', '3'), family("LX10", 9000, 0, 0)};
+    probes.updateCheck = [&](const ProbeTarget& target, DeviceRecord& record, const std::string& compactVersion) {
+        std::lock_guard lock(mutex);
+        checks.push_back(target.address.Text() + " " + compactVersion);
+        return record.model + " checked";
+    };
+    // The knock lets every address through, with port 8080 of .5 dead.
+    probes.knock = [](const std::vector<Ipv4Address>& addresses, bool, const std::function<bool()>&,
+                      const KnockReport& report) {
+        for (std::size_t i = 0; i < addresses.size(); ++i) {
+            KnockOutcome outcome{KnockVerdict::Answered, {}, {}};
+            if (addresses[i].Host() == 5)
+                outcome.deadPorts.push_back({8080, {ProbeFailureKind::Refused, "connection refused"}});
+            report(i, outcome);
+        }
+    };
+    TestWindow window;
+    CScanThread scan(&TestWindow::OnResult, &window);
+    scan.SetPlan(MakePlan({Net("10.0.0.0/29")}, 1, 5, false, probes));
+    const auto records = RunSearch(scan, window, 6);
+    std::map<std::string, DeviceRecord> byAddress;
+    for (const DeviceRecord& record : records)
+        byAddress[record.ip] = record;
+
+    std::sort(calls.begin(), calls.end());
+    EXPECT_EQ(calls, (std::vector<std::string>{" 10.0.0.1", " 10.0.0.2", " 10.0.0.3", " 10.0.0.4", " 10.0.0.5",
+                                               "LX10 10.0.0.4", "LX10 10.0.0.5", "LX9 10.0.0.2", "LX9 10.0.0.3",
+                                               "LX9 10.0.0.4"}));
+    std::sort(checks.begin(), checks.end());
+    EXPECT_EQ(checks, (std::vector<std::string>{"10.0.0.1 -version", "10.0.0.2 LX9-version"}));
+    EXPECT_EQ(byAddress["10.0.0.1"].updateText, " checked");
+    EXPECT_EQ(byAddress["10.0.0.2"].updateText, "LX9 checked");
+    EXPECT_TRUE(byAddress["10.0.0.3"].found);
+    EXPECT_TRUE(byAddress["10.0.0.3"].updateText.empty());
+    EXPECT_EQ(byAddress["10.0.0.3"].failure, ProbeFailure{});
+    EXPECT_EQ(byAddress["10.0.0.4"].failure.detail,
+              "port 80:  saw nothing; LX9 on port 8080: LX9 saw nothing; LX10 on port 9000: LX10 saw nothing");
+    EXPECT_EQ(byAddress["10.0.0.5"].failure.detail,
+              "port 80:  saw nothing; LX9 on port 8080: connection refused; LX10 on port 9000: LX10 saw nothing");
+}
+
 TEST(CScanThread, MissingCallbackRefusesTheSearch)
 {
     CScanThread scan(nullptr, nullptr);
@@ -506,10 +589,10 @@ TEST(CScanInfo, DeliversOneRecordWithItsAddressAndItsLogin)
     job.resultCallback = &TestWindow::OnResult;
     job.callbackContext = &window;
     job.user = "admin";
-    job.probes.api = [&](const ProbeTarget& target, DeviceRecord&) {
+    job.probes.families = testsupport::FakeFamilies({}, [&](const ProbeTarget& target, DeviceRecord&) {
         seen = target;
         return false;
-    };
+    });
     ASSERT_TRUE(job.Start(10000, true));
     const auto records = window.WaitForRecords(1);
     job.Stop();

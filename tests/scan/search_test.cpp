@@ -1,6 +1,7 @@
 #include "scan/scan_lock.h"
 #include "scan/search.h"
 #include "support/threads/message_queue.h"
+#include "testsupport/fake_families.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +59,7 @@ struct Probes
     JobProbes Make()
     {
         JobProbes probes;
-        probes.legacy = [this](const ProbeTarget& target, DeviceRecord& record) {
+        probes.families = testsupport::FakeFamilies([this](const ProbeTarget& target, DeviceRecord& record) {
             {
                 std::lock_guard lock(mutex);
                 seen.push_back(target);
@@ -72,7 +73,7 @@ struct Probes
             }
             record.found = address.back() == '1';
             return record.found;
-        };
+        });
         probes.knock = [this](const std::vector<Ipv4Address>& addresses, bool, const std::function<bool()>&,
                               const KnockReport& report) {
             ++knocks;
