@@ -200,14 +200,8 @@ int main(int argc, char** argv)
     if (!options.updateServer.empty())
         probeConfig.updateServer = options.updateServer;
 
-    scan::SearchPlan plan;
-    plan.networks = options.Networks();
-    plan.scanRange = options.scanRange;
-    plan.scanDefaultAddress = options.scanDefaultAddress;
-    plan.login = {options.user, options.password, options.useHttps};
+    scan::SearchPlan plan = options.Plan();
     plan.probes = MakeJobProbes(probeConfig);
-    plan.jobs = options.jobs;
-    plan.discovery = options.discovery;
     SearchResults results(options, static_cast<int>(scan::AddressCount(plan)));
 
     bool completed = false;

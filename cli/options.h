@@ -2,12 +2,14 @@
 
 #include "scan/network_list.h"
 #include "scan/record/record_format.h"
+#include "scan/search.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-// What a run of trawlix-scan was asked to do, from its command line and environment.
+// What a run of trawlix-scan was asked to do, from its command line and environment. The search's
+// defaults are the core's (scan::SearchPlan, scan::Login).
 struct ScanOptions
 {
     using Format = RecordFormat;
@@ -18,11 +20,9 @@ struct ScanOptions
     int lastHost = 254;
     bool scanRange = true;
     bool scanDefaultAddress = true;
-    std::string user = "admin";
-    std::string password = "lx400-dflt";
-    bool useHttps = true;
+    scan::Login login;
     std::string updateServer; // empty: the vendor's own host
-    int jobs = 10;
+    int jobs = scan::SearchPlan{}.jobs;
     Format format = Format::Table;
     Language language = Language::FromLocale;
     bool progress = true;
@@ -41,6 +41,8 @@ struct ScanOptions
 
     // The networks to search with --first to --last within each /24 of each network.
     [[nodiscard]] scan::NetworkList Networks() const;
+    // The search these options ask for; the probes are the caller's.
+    [[nodiscard]] scan::SearchPlan Plan() const;
 };
 
 // The outcome of parsing: options, or a one-line reason for exit status 2.

@@ -298,3 +298,21 @@ std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format
     }
     return out;
 }
+
+std::optional<RecordFormat> RecordFormatNamed(std::string_view name)
+{
+    for (const auto& entry : kRecordFormats) {
+        if (entry.name == name)
+            return entry.format;
+    }
+    return std::nullopt;
+}
+
+std::string_view RecordFormatName(RecordFormat format)
+{
+    for (const auto& entry : kRecordFormats) {
+        if (entry.format == format)
+            return entry.name;
+    }
+    return {};
+}

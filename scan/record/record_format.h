@@ -2,14 +2,35 @@
 
 #include "scan/record/device_record.h"
 
+#include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The device list as text, shared by the terminal front end and the window's export, so both
 // write the same formats with the same field names.
 
 enum class RecordFormat { Table, Csv, Json };
+
+// The formats by the names options and files give them, in the order they are offered. A new
+// format is a value above, an entry here and its case in FormatRecords.
+struct NamedRecordFormat
+{
+    RecordFormat format;
+    std::string_view name;
+};
+inline constexpr auto kRecordFormats = std::to_array<NamedRecordFormat>({
+    {RecordFormat::Table, "table"},
+    {RecordFormat::Csv, "csv"},
+    {RecordFormat::Json, "json"},
+});
+
+// The format named `name` (exactly as in kRecordFormats); nullopt for any other text.
+[[nodiscard]] std::optional<RecordFormat> RecordFormatNamed(std::string_view name);
+// The name of `format`.
+[[nodiscard]] std::string_view RecordFormatName(RecordFormat format);
 
 // Numeric order of dotted IPv4 addresses; text that is not one sorts after every address.
 [[nodiscard]] bool IpLess(const std::string& a, const std::string& b);

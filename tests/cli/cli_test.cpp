@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <tuple>
 
 namespace {
@@ -40,9 +41,9 @@ TEST(ScanOptionsTest, DefaultsAndPrefixFromSubnet)
     EXPECT_EQ(r.options->lastHost, 254);
     EXPECT_TRUE(r.options->scanRange);
     EXPECT_TRUE(r.options->scanDefaultAddress);
-    EXPECT_TRUE(r.options->useHttps);
-    EXPECT_EQ(r.options->user, "admin");
-    EXPECT_EQ(r.options->password, "lx400-dflt");
+    EXPECT_TRUE(r.options->login.useHttps);
+    EXPECT_EQ(r.options->login.user, "admin");
+    EXPECT_EQ(r.options->login.password, "lx400-dflt");
     EXPECT_EQ(r.options->jobs, 10);
     EXPECT_EQ(r.options->format, ScanOptions::Format::Table);
     EXPECT_TRUE(r.options->discovery);
@@ -63,51 +64,83 @@ TEST(ScanOptionsTest, ValuesInBothSpellings)
     EXPECT_EQ(r.options->jobs, 3);
     EXPECT_EQ(r.options->format, ScanOptions::Format::Json);
     EXPECT_EQ(r.options->language, ScanOptions::Language::German);
-    EXPECT_FALSE(r.options->useHttps);
+    EXPECT_FALSE(r.options->login.useHttps);
     EXPECT_FALSE(r.options->scanDefaultAddress);
     EXPECT_FALSE(r.options->progress);
     EXPECT_FALSE(r.options->discovery);
     EXPECT_EQ(r.options->updateServer, "127.0.0.1:8080");
-    EXPECT_EQ(r.options->user, "ops");
+    EXPECT_EQ(r.options->login.user, "ops");
 }
 
 TEST(ScanOptionsTest, PasswordFileWinsOverEnvironment)
 {
-    EXPECT_EQ(Parse({"1.2.3.*"}, "from-env").options->password, "from-env");
-    EXPECT_EQ(Parse({"--password-file", "pw.txt", "1.2.3.*"}, "from-env").options->password, "from-file");
+    EXPECT_EQ(Parse({"1.2.3.*"}, "from-env").options->login.password, "from-env");
+    EXPECT_EQ(Parse({"--password-file", "pw.txt", "1.2.3.*"}, "from-env").options->login.password, "from-file");
     EXPECT_FALSE(ParseScanOptions({"--password-file", "pw.txt", "1.2.3.*"}, nullptr, &NoFile).options);
 }
 
 TEST(ScanOptionsTest, WrongUsageGivesOneLineReason)
 {
-    const std::vector<std::vector<std::string>> wrong = {
-        {},
-        {"--first", "0x5", "1.2.3.*"},
-        {"--first", "255", "1.2.3.*"},
-        {"--last", "0", "1.2.3.*"},
-        {"--first", "9", "--last", "3", "1.2.3.*"},
-        {"--jobs", "0", "1.2.3.*"},
-        {"--jobs", "256", "1.2.3.*"},
-        {"--format", "xml", "1.2.3.*"},
-        {"--lang", "fr", "1.2.3.*"},
-        {"--bogus", "1.2.3.*"},
-        {"1.2.3.*", "4.5.6.*/24"},
-        {"--no-range", "1.2.3.*"},
-        {"--no-range", "1.2.3.*", "4.5.6.*"},
-        {"--no-range", "--no-default-address"},
-        {"--user"},
-        {"--http=1", "1.2.3.*"},
-        {"--no-discovery=1", "1.2.3.*"},
-        {std::string(200, '1') + ".*"},
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{}, "a subnet is needed, e.g. 192.168.1.* or 10.20.0.0/22"},
+        {{"--first", "0x5", "1.2.3.*"}, "--first must be a number from 0 to 254"},
+        {{"--first", "255", "1.2.3.*"}, "--first must be a number from 0 to 254"},
+        {{"--last", "0", "1.2.3.*"}, "--last must be a number from 1 to 254"},
+        {{"--last"}, "--last needs a host number"},
+        {{"--first", "9", "--last", "3", "1.2.3.*"}, "--first must not be greater than --last"},
+        {{"--jobs", "0", "1.2.3.*"}, "--jobs must be a number from 1 to 255"},
+        {{"--jobs=256", "1.2.3.*"}, "--jobs must be a number from 1 to 255"},
+        {{"1.2.3.*", "--jobs"}, "--jobs must be a number from 1 to 255"},
+        {{"--format", "xml", "1.2.3.*"}, "unknown format xml (table, csv or json)"},
+        {{"--format"}, "--format needs table, csv or json"},
+        {{"--lang", "fr", "1.2.3.*"}, "unknown language fr (en or de)"},
+        {{"--bogus", "1.2.3.*"}, "unknown option --bogus"},
+        {{"1.2.3.*", "4.5.6.*/24"}, "not a subnet: \"4.5.6.*/24\""},
+        {{"--no-range", "1.2.3.*"}, "--no-range searches only 10.10.10.10 and takes no subnet"},
+        {{"--no-range", "--no-default-address"},
+         "nothing to search: --no-range and --no-default-address leave no address"},
+        {{"--user"}, "--user needs a name"},
+        {{"--update-server=", "1.2.3.*"}, "--update-server needs HOST[:PORT]"},
+        {{"--compare", "", "1.2.3.*"}, "--compare needs the FILE of an earlier --format json result"},
+        {{"--password-file", "none.txt", "1.2.3.*"}, "cannot read the password file none.txt"},
+        {{"--http=1", "1.2.3.*"}, "unknown option --http=1"},
+        {{"--no-discovery=1", "1.2.3.*"}, "unknown option --no-discovery=1"},
+        {{"--=x", "1.2.3.*"}, "unknown option --=x"},
+        {{"--flash-tool", "tools", "1.2.3.*"}, "--flash-tool reports a tool folder and takes no subnet"},
+        {{std::string(200, '1') + ".*"}, "not a subnet"},
     };
-    for (const auto& args : wrong) {
+    for (const auto& [args, error] : wrong) {
         const auto r = Parse(args);
         EXPECT_FALSE(r.options) << ::testing::PrintToString(args);
-        EXPECT_FALSE(r.error.empty());
+        EXPECT_EQ(r.error.substr(0, error.size()), error) << ::testing::PrintToString(args);
         EXPECT_EQ(r.error.find('\n'), std::string::npos);
     }
     EXPECT_TRUE(Parse({"--no-range"}).options);
     EXPECT_TRUE(Parse({"--help"}).options->showHelp);
+    EXPECT_TRUE(Parse({"-h"}).options->showHelp);
+    EXPECT_TRUE(Parse({"--version"}).options->showVersion);
+    EXPECT_EQ(Parse({"--flash-tool", "--no-progress"}).options->flashToolDir, "");
+    EXPECT_EQ(Parse({"--flash-tool=tools"}).options->flashToolDir, "tools");
+}
+
+TEST(ScanOptionsTest, UsageNamesEveryOptionWithItsHelpInOneColumn)
+{
+    const std::string usage = UsageText();
+    std::istringstream lines(usage);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 100u) << line;
+        if (line.rfind("  ", 0) != 0 || line.size() <= 32)
+            continue;
+        // The help starts after 31 characters, at least two of them blanks, or continues there.
+        EXPECT_NE(line[31], ' ') << line;
+        EXPECT_EQ(line.substr(29, 2), "  ") << line;
+    }
+    for (const char* option : {"--first N, --last N", "--user NAME", "--jobs N", "--format table|csv|json",
+                               "--flash-tool [DIR]", "--version, --help", "\n  --  "})
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    // The defaults it names are the core's.
+    EXPECT_NE(usage.find("default admin\n"), std::string::npos);
+    EXPECT_NE(usage.find("1 to 255, default 10\n"), std::string::npos);
 }
 
 TEST(FormatTest, ExplanationNamesTheAnsweringAddressesAndCountsTheSilentOnes)
