@@ -1,5 +1,7 @@
 #include "resources/string_table.h"
+#include "scan/record/device_columns.h"
 #include "scan/record/record_format.h"
+#include "scan/record/record_order.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +61,49 @@ TEST(FormatTest, TableAlignsAndNeutralisesControlCharacters)
                      "Ärger                                                   10.0.0.2\n");
 }
 
+// Each column of the table, whatever it holds, reaches the table, CSV and JSON in its place and
+// orders the list by its own field.
+TEST(FormatTest, EveryColumnReachesEveryFormatAndSortsByItsField)
+{
+    trawlix::SetLanguage(trawlix::Language::English);
+    DeviceRecord a = Record("10.0.0.1", "");
+    DeviceRecord b = Record("10.0.0.2", "");
+    for (const DeviceColumn& column : kDeviceColumns) {
+        if (column.field != &DeviceRecord::ip) {
+            a.*column.field = std::string(column.key) + "-b";
+            b.*column.field = std::string(column.key) + "-a";
+        }
+    }
+    const std::string csv = FormatRecords({a}, RecordFormat::Csv);
+    const std::string json = FormatRecords({a}, RecordFormat::Json);
+    const std::string table = FormatRecords({a}, RecordFormat::Table);
+    std::string header;
+    std::string row;
+    std::size_t jsonAt = 0;
+    std::size_t tableAt = 0;
+    for (std::size_t i = 0; i < kDeviceColumns.size(); ++i) {
+        const DeviceColumn& column = kDeviceColumns[i];
+        header += (i ? "," : "") + std::string(column.key);
+        row += (i ? "," : "") + a.*column.field;
+        // In column order, as "key": "value".
+        const std::size_t at = json.find("\"" + std::string(column.key) + "\": \"" + a.*column.field + "\"");
+        EXPECT_NE(at, std::string::npos) << column.key;
+        EXPECT_GT(at, jsonAt) << column.key;
+        jsonAt = at;
+        const std::size_t cell = table.find(a.*column.field, tableAt);
+        EXPECT_NE(cell, std::string::npos) << column.key;
+        tableAt = cell;
+
+        // a holds the later text, b the earlier, so b sorts first by every column but the address.
+        const SortState state{static_cast<int>(i), true};
+        const bool address = column.field == &DeviceRecord::ip;
+        EXPECT_LT(address ? CompareRecords(&a, &b, &state) : CompareRecords(&b, &a, &state), 0) << column.key;
+    }
+    EXPECT_EQ(csv, header + "\n" + row + "\n");
+    const std::string captions = table.substr(0, table.find('\n'));
+    EXPECT_EQ(captions.substr(captions.size() - ColumnCaptions().back().size()), ColumnCaptions().back());
+}
+
 TEST(FormatTest, CsvCellsAreSafeForScriptsAndSpreadsheets)
 {
     const std::pair<const char*, const char*> cases[] = {
@@ -95,7 +140,8 @@ TEST(FormatTest, DisplayWidthCountsTerminalCells)
     // Both first cells are four cells wide, so the addresses stand in the same column.
     const std::string gap(55, ' ');
     EXPECT_EQ(table, "Device  Firmware  Update  Manufacturer (OEM)  MAC Address  IP Address  Location\n"
-                     "\xE6\x9D\xB1\xE4\xBA\xAC" + gap + "10.0.0.1\nNord" + gap + "10.0.0.2\n");
+                     "\xE6\x9D\xB1\xE4\xBA\xAC" +
+                         gap + "10.0.0.1\nNord" + gap + "10.0.0.2\n");
 }
 
 } // namespace
