@@ -46,6 +46,14 @@ struct Option
     Apply apply = nullptr;
 };
 
+// The Apply of an option that only switches `Member` to `Value`.
+template <bool ScanOptions::*Member, bool Value>
+std::string Switch(ScanOptions& options, const std::string&, const ParseContext&)
+{
+    options.*Member = Value;
+    return {};
+}
+
 bool ParseInt(const std::string& text, int low, int high, int& value)
 {
     int parsed = 0;
@@ -92,15 +100,9 @@ const std::vector<Option>& Options()
                  return HostNumber("--last", 1, v, o.lastHost);
              }},
             {"--no-range", "", Takes::Flag, "", "--no-range", "search only 10.10.10.10",
-             [](ScanOptions& o, const std::string&, const ParseContext&) {
-                 o.scanRange = false;
-                 return std::string();
-             }},
+             Switch<&ScanOptions::scanRange, false>},
             {"--no-default-address", "", Takes::Flag, "", "--no-default-address", "do not search 10.10.10.10",
-             [](ScanOptions& o, const std::string&, const ParseContext&) {
-                 o.scanDefaultAddress = false;
-                 return std::string();
-             }},
+             Switch<&ScanOptions::scanDefaultAddress, false>},
             {"--user", "", Takes::Value, "--user needs a name", "--user NAME",
              "LX400 user, default " + defaults.login.user,
              [](ScanOptions& o, const std::string& v, const ParseContext&) {
@@ -155,24 +157,15 @@ const std::vector<Option>& Options()
                  return std::string();
              }},
             {"--no-progress", "", Takes::Flag, "", "--no-progress", "no progress bar on standard error",
-             [](ScanOptions& o, const std::string&, const ParseContext&) {
-                 o.progress = false;
-                 return std::string();
-             }},
+             Switch<&ScanOptions::progress, false>},
             {"--no-discovery", "", Takes::Flag, "", "--no-discovery",
              "probe every address directly instead of knocking on its ports\nfirst (for networks that drop the "
              "knocks but answer the probes)",
-             [](ScanOptions& o, const std::string&, const ParseContext&) {
-                 o.discovery = false;
-                 return std::string();
-             }},
+             Switch<&ScanOptions::discovery, false>},
             {"--explain", "", Takes::Flag, "", "--explain",
              "after the list, on standard error: why each searched address that\nanswered is not listed, and how "
              "many did not answer at all (with\n--format json: an array of {ip, reason, detail})",
-             [](ScanOptions& o, const std::string&, const ParseContext&) {
-                 o.explain = true;
-                 return std::string();
-             }},
+             Switch<&ScanOptions::explain, true>},
             {"--compare", "", Takes::Value, "--compare needs the FILE of an earlier --format json result",
              "--compare FILE",
              "after the search, what changed since FILE (an earlier --format\njson result): adapters new, gone, and "
@@ -190,16 +183,8 @@ const std::vector<Option>& Options()
                  o.flashToolDir = v;
                  return std::string();
              }},
-            {"--version", "", Takes::Nothing, "", "--version, --help", "",
-             [](ScanOptions& o, const std::string&, const ParseContext&) {
-                 o.showVersion = true;
-                 return std::string();
-             }},
-            {"--help", "-h", Takes::Nothing, "", "", "",
-             [](ScanOptions& o, const std::string&, const ParseContext&) {
-                 o.showHelp = true;
-                 return std::string();
-             }},
+            {"--version", "", Takes::Nothing, "", "--version, --help", "", Switch<&ScanOptions::showVersion, true>},
+            {"--help", "-h", Takes::Nothing, "", "", "", Switch<&ScanOptions::showHelp, true>},
             {"--", "", Takes::EndOfOptions, "", "--", "ends the options", nullptr},
         };
     }();

@@ -97,6 +97,17 @@ struct Collector
     bool ended = false;
 };
 
+// Runs a search of `plan` into `window` until its end.
+void RunSearch(Collector& window, const scan::SearchPlan& plan)
+{
+    scan::Search search([&window](const DeviceRecord& record) { window.Take(record); });
+    ASSERT_TRUE(search.Start(plan));
+    std::unique_lock lock(window.mutex);
+    ASSERT_TRUE(window.changed.wait_for(lock, 120s, [&] { return window.ended; }));
+    lock.unlock();
+    search.Stop();
+}
+
 ChildProcess* RunScan(const std::vector<std::string>& args)
 {
     auto* child = new ChildProcess(TRAWLIX_SCAN_PATH, args);
@@ -139,14 +150,7 @@ TEST_F(ScanProgram, HandEditedSubnetsAreNeitherLookedUpNorContacted)
         plan.probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
         EXPECT_EQ(scan::AddressCount(plan), 0u) << subnet;
         Collector window;
-        {
-            scan::Search search([&window](const DeviceRecord& record) { window.Take(record); });
-            ASSERT_TRUE(search.Start(plan));
-            std::unique_lock lock(window.mutex);
-            ASSERT_TRUE(window.changed.wait_for(lock, 120s, [&] { return window.ended; })) << subnet;
-            lock.unlock();
-            search.Stop();
-        }
+        ASSERT_NO_FATAL_FAILURE(RunSearch(window, plan)) << subnet;
         EXPECT_EQ(window.delivered, 0) << subnet;
     }
     ExpectNoTraffic("hand-edited subnets");
@@ -162,12 +166,7 @@ TEST_F(ScanProgram, HandEditedSubnetsAreNeitherLookedUpNorContacted)
     plan.login.useHttps = false;
     plan.probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
     Collector window;
-    scan::Search search([&window](const DeviceRecord& record) { window.Take(record); });
-    ASSERT_TRUE(search.Start(plan));
-    std::unique_lock lock(window.mutex);
-    ASSERT_TRUE(window.changed.wait_for(lock, 120s, [&] { return window.ended; }));
-    lock.unlock();
-    search.Stop();
+    ASSERT_NO_FATAL_FAILURE(RunSearch(window, plan));
     EXPECT_EQ(window.delivered, 2);
     EXPECT_EQ(window.found, 2);
 }

@@ -133,6 +133,17 @@ struct Collector
     int afterEnd = 0;
 };
 
+// Runs a search of `plan` into `window` until its end.
+void RunSearch(Collector& window, const scan::SearchPlan& plan)
+{
+    scan::Search search([&window](const DeviceRecord& record) { window.Take(record); });
+    ASSERT_TRUE(search.Start(plan));
+    std::unique_lock lock(window.mutex);
+    ASSERT_TRUE(window.changed.wait_for(lock, 240s, [&] { return window.ended; }));
+    lock.unlock();
+    search.Stop();
+}
+
 // Searches 10.10.10.10 and 10.55.0.1-254 over HTTPS with `probes` and waits for the end.
 void SearchTestNetwork(Collector& window, const JobProbes& probes, bool discovery)
 {
@@ -140,12 +151,7 @@ void SearchTestNetwork(Collector& window, const JobProbes& probes, bool discover
     plan.networks = scan::NetworkList({*scan::ParseNetwork("10.55.0.*")}, 1, 254);
     plan.probes = probes;
     plan.discovery = discovery;
-    scan::Search search([&window](const DeviceRecord& record) { window.Take(record); });
-    ASSERT_TRUE(search.Start(plan));
-    std::unique_lock lock(window.mutex);
-    ASSERT_TRUE(window.changed.wait_for(lock, 240s, [&] { return window.ended; }));
-    lock.unlock();
-    search.Stop();
+    RunSearch(window, plan);
 }
 
 TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
@@ -330,12 +336,7 @@ TEST_F(SimulatedNetwork, JobsSkipTheRequestsOfADeadPortOnly)
             report(0, KnockOutcome{KnockVerdict::Answered, {{c.dead, refused}}, {}});
         };
         Collector window;
-        scan::Search search([&window](const DeviceRecord& record) { window.Take(record); });
-        ASSERT_TRUE(search.Start(plan));
-        std::unique_lock lock(window.mutex);
-        ASSERT_TRUE(window.changed.wait_for(lock, 60s, [&] { return window.ended; }));
-        lock.unlock();
-        search.Stop();
+        ASSERT_NO_FATAL_FAILURE(RunSearch(window, plan));
         EXPECT_EQ(server.Requests().size() - seen, c.requests) << c.dead << " " << c.https;
         const DeviceRecord& record = window.records.at("10.55.0.50");
         EXPECT_FALSE(record.found);
