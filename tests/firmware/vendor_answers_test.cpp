@@ -1,10 +1,8 @@
 // The vendor's answers shared within a search: one request per distinct query however many checks
 // ask at once, failures shared, a stop honoured by the waiters, and the disk cache between
 // searches.
-#include "firmware/update_check.h"
 #include "firmware/vendor_answers.h"
 #include "firmware/vendor_cache.h"
-#include "resources/string_table.h"
 #include "testsupport/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -196,37 +194,6 @@ TEST(VendorAnswersTest, TheDiskCacheKeepsReadableAnswersForLaterSearches)
         EXPECT_TRUE(answers.FetchPage("vendor.test", "q?dev=17", &page, {}));
     }
     EXPECT_EQ(requests, 3);
-}
-
-TEST(VendorAnswersTest, TheUpdateCheckGivesTheSameResultWithSharing)
-{
-    trawlix::SetLanguage(trawlix::Language::English);
-    struct Case
-    {
-        const char* page;
-        bool fetched;
-        const char* text;
-        int state;
-    };
-    const Case cases[] = {
-        {"", false, "Info N/A", 0},
-        {"<p>Your version:</b></td><td class=\"mainb\">4.26</p>", true, "Info N/A", 0},
-        {nullptr, true, "Available (4.30)", 1},
-    };
-    for (const Case& c : cases) {
-        const std::string body = c.page != nullptr ? c.page : Answer("4.26", "4.30");
-        VendorAnswers answers(nullptr, [&](const std::string&, const std::string&, std::string* page, jwin::StopToken) {
-            page->append(body);
-            return c.fetched;
-        });
-        for (int adapter = 0; adapter < 2; ++adapter) {
-            DeviceRecord record;
-            EXPECT_EQ(CheckFirmwareUpdate("LX300", &record, "426", "16", {"vendor.test", {}, &answers}), c.text);
-            EXPECT_EQ(record.updateState, c.state);
-            EXPECT_EQ(record.deviceId, 7);
-        }
-        EXPECT_EQ(answers.Counts().requests, 1u);
-    }
 }
 
 } // namespace
