@@ -18,6 +18,25 @@ constexpr std::array<std::pair<AdapterUpdate, const char*>, 4> kStates = {{
     {AdapterUpdate::Unknown, "unknown"},
 }};
 
+// A label value as the format writes it between its quotes: backslash, double quote and line feed
+// escaped (line feeds are spaces by then; the escape stays as the format's rule).
+std::string EscapeLabelValue(const std::string& utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
 // At most `limit` bytes of UTF-8 text, never ending inside a character.
 std::string CutUtf8(std::string text, std::size_t limit)
 {
@@ -76,23 +95,6 @@ void SearchSeries(std::string& out, const SearchSummary& summary, std::size_t ad
 }
 
 } // namespace
-
-std::string EscapeLabelValue(const std::string& utf8)
-{
-    std::string out;
-    out.reserve(utf8.size());
-    for (const char c : utf8) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '"')
-            out += "\\\"";
-        else if (c == '\n')
-            out += "\\n";
-        else
-            out += c;
-    }
-    return out;
-}
 
 std::string FormatPrometheus(const std::vector<DeviceRecord>& records, const SearchSummary& summary)
 {

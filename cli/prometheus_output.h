@@ -28,7 +28,3 @@
 // The longest label value written, in bytes (cut at a character boundary): a location text of
 // megabytes would cost every scrape and the database as much.
 inline constexpr std::size_t kMaxLabelBytes = 256;
-
-// A label value as the format writes it between its quotes: backslash, double quote and line feed
-// escaped.
-[[nodiscard]] std::string EscapeLabelValue(const std::string& utf8);

@@ -144,24 +144,6 @@ TEST(VendorAnswersTest, AFailedFetchIsSharedAStoppedOneIsAskedAgain)
     EXPECT_EQ(held.Paths().size(), 2u);
 }
 
-TEST(VendorAnswersTest, AWaiterStoppedAloneLeavesTheFetchToTheOthers)
-{
-    HeldVendor vendor;
-    VendorAnswers answers(nullptr, vendor.Fetcher());
-    Asker first;
-    Asker second;
-    first.Ask(answers, "q");
-    vendor.WaitForFetches(1);
-    second.Ask(answers, "q");
-    second.stop = true;
-    second.thread.join();
-    EXPECT_FALSE(second.fetched);
-    vendor.Open();
-    first.thread.join();
-    EXPECT_TRUE(first.fetched);
-    EXPECT_EQ(vendor.Paths().size(), 1u);
-}
-
 TEST(VendorAnswersTest, TheDiskCacheKeepsReadableAnswersForLaterSearches)
 {
     testsupport::TempFolder folder;

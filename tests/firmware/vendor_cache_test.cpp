@@ -171,13 +171,4 @@ TEST(VendorCacheTest, TwoWritersAtOnceLeaveOneWholeAnswer)
     EXPECT_EQ(files, 1u);
 }
 
-TEST(VendorCacheTest, FolderFromTheEnvironment)
-{
-    EXPECT_EQ(VendorCacheFolder("/x/cache", "/home/u"), fs::path("/x/cache/trawlix"));
-    EXPECT_EQ(VendorCacheFolder("", "/home/u"), fs::path("/home/u/.cache/trawlix"));
-    EXPECT_EQ(VendorCacheFolder("relative", "/home/u"), fs::path("/home/u/.cache/trawlix"));
-    EXPECT_EQ(VendorCacheFolder(nullptr, nullptr), std::nullopt);
-    EXPECT_EQ(VendorCacheFolder(nullptr, "relative"), std::nullopt);
-}
-
 } // namespace
