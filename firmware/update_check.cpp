@@ -1,5 +1,6 @@
 #include "firmware/update_check.h"
 
+#include "firmware/vendor_answers.h"
 #include "net/http_fetcher.h"
 #include "resources/string_table.h"
 #include "support/text/strings.h"
@@ -77,6 +78,19 @@ bool ReadVersionNumber(const std::string& text, double* number)
     return true;
 }
 
+bool ReadVendorVersions(const std::string& page, VendorVersions* versions)
+{
+    VendorVersions read;
+    // Empty or non-numeric versions on the vendor's page say nothing about an update.
+    if (!ExtractLabelValue(kYourVersionLabel, page, &read.yours) ||
+        !ExtractLabelValue(kLatestVersionLabel, page, &read.latest) ||
+        !ReadVersionNumber(read.yours, &read.yourNumber) || !ReadVersionNumber(read.latest, &read.latestNumber))
+        return false;
+    if (versions != nullptr)
+        *versions = std::move(read);
+    return true;
+}
+
 std::string UpdateRequestPath(const std::string& model, bool jsonApi, const std::string& compactVersion,
                               const std::string& oem, int* deviceId)
 {
@@ -125,23 +139,19 @@ std::string CheckFirmwareUpdate(const std::string& model, DeviceRecord* record, 
     }
 
     std::string page;
-    if (!FetchPage(context.server, path, &page, context.stop))
+    const bool fetched = context.answers != nullptr
+                             ? context.answers->FetchPage(context.server, path, &page, context.stop)
+                             : FetchPage(context.server, path, &page, context.stop);
+    if (!fetched)
         return trawlix::LoadString(trawlix::TextId::InfoNotAvailable);
 
-    std::string yours;
-    std::string latest;
-    if (!ExtractLabelValue(kYourVersionLabel, page, &yours) || !ExtractLabelValue(kLatestVersionLabel, page, &latest))
+    VendorVersions versions;
+    if (!ReadVendorVersions(page, &versions))
         return trawlix::LoadString(trawlix::TextId::InfoNotAvailable);
-
-    double yourNumber = 0;
-    double latestNumber = 0;
-    // Empty or non-numeric versions on the vendor's page say nothing about an update.
-    if (!ReadVersionNumber(yours, &yourNumber) || !ReadVersionNumber(latest, &latestNumber))
-        return trawlix::LoadString(trawlix::TextId::InfoNotAvailable);
-    if (yourNumber < latestNumber) {
+    if (versions.yourNumber < versions.latestNumber) {
         record->updateState = 1;
-        record->latestFirmware = latest;
-        return FormatAvailable(latest);
+        record->latestFirmware = versions.latest;
+        return FormatAvailable(versions.latest);
     }
     return trawlix::LoadString(trawlix::TextId::UpToDate);
 }

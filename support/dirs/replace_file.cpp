@@ -64,6 +64,17 @@ int WriteTemporary(const std::string& temporary, const std::string& path, std::s
     return fd.Close();
 }
 
+// The rename reaches the disk with its folder; until then a crash may bring the old file back.
+// The file is in place either way, so a folder that cannot be synced is no failure.
+void SyncFolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() >= 0)
+        ::fsync(fd.Get());
+}
+
 } // namespace
 
 int ReplaceFile(const std::string& path, std::string_view content)
@@ -85,5 +96,6 @@ int ReplaceFile(const std::string& path, std::string_view content)
         ::unlink(temporary.c_str());
         return error;
     }
+    SyncFolderOf(path);
     return 0;
 }

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// trawlix-scan --output FILE: the result written so that a reader (node_exporter's textfile
+// collector, a script, a backup) only ever sees the previous file or the new one. The text goes
+// into a new file beside FILE (a name that does not end like FILE, so a collector that reads
+// "*.prom" skips it), is flushed to the disk and renamed over FILE; a failure part of the way
+// leaves FILE as it was and nothing else behind. A replaced file keeps its permissions; a new one
+// gets 0666 less the umask. Through a symbolic link the file it names is replaced and the link
+// stays; a FILE that is no regular file (/dev/stdout, a pipe) is written directly, never replaced.
+// Returns the exit status: 0, or 1 after a failure, reported in one line on `err`.
+[[nodiscard]] int WriteOutputFile(const std::string& path, const std::string& text, std::FILE* err);
