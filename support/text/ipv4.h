@@ -14,10 +14,6 @@
 [[nodiscard]] std::optional<std::uint32_t> ParseDottedQuad(std::string_view text);
 [[nodiscard]] bool IsDottedQuad(std::string_view text);
 
-// An address as a URL's host part: a dotted quad, optionally followed by ':' and a decimal port
-// 1 to 65535 without leading zeros.
-[[nodiscard]] bool IsDottedQuadAuthority(std::string_view text);
-
 // The dotted form of an address in host byte order.
 [[nodiscard]] std::string FormatDottedQuad(std::uint32_t address);
 
