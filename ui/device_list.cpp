@@ -132,8 +132,9 @@ void DeviceList::ShowCaptions()
         if (index.isValid() && RecordAt(index.row()) != nullptr && window_.visit)
             window_.visit();
     });
+    viewport_ = view_->viewport();
     view_->installEventFilter(this);
-    view_->viewport()->installEventFilter(this);
+    viewport_->installEventFilter(this);
     FitLastColumn();
 }
 
@@ -203,12 +204,13 @@ void DeviceList::FitLastColumn()
 
 bool DeviceList::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != view_ && watched != view_->viewport())
+    // Compared, not asked: while the view is being destroyed it still sends events here.
+    if (watched != view_ && watched != viewport_)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonRelease: {
         // A click into the list selects the row under the pointer, or nothing outside any row.
-        if (watched != view_->viewport())
+        if (watched != viewport_)
             break;
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const QModelIndex index = view_->indexAt(mouse->position().toPoint());
@@ -226,7 +228,7 @@ bool DeviceList::eventFilter(QObject* watched, QEvent* event)
         const auto* menu = static_cast<QContextMenuEvent*>(event);
         if (menu->reason() != QContextMenuEvent::Mouse) {
             OnKey(QKeyEvent(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier));
-        } else if (watched == view_->viewport()) {
+        } else if (watched == viewport_) {
             // For the row under the pointer, or for none outside the rows.
             const QModelIndex index = view_->indexAt(menu->pos());
             ShowMenu(index.isValid() ? index.row() : -1, menu->globalPos());
@@ -237,7 +239,7 @@ bool DeviceList::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     case QEvent::Resize:
-        if (watched == view_->viewport())
+        if (watched == viewport_)
             FitLastColumn();
         break;
     default:

@@ -102,6 +102,7 @@ private:
     void FitLastColumn();
 
     QTreeView* view_;
+    QWidget* viewport_ = nullptr;
     trawlix::ui::DialogBaseUnits units_;
     Window window_;
     DeviceListModel* model_;

@@ -118,6 +118,11 @@ CTrawlixDlg::~CTrawlixDlg()
 {
     // Jobs may be sending results to this thread; stop them while the window is whole.
     StopSearch();
+    ClearDeviceList();
+    // The list goes before the controls do, so nothing of it calls back into a window that is
+    // half gone.
+    delete list_;
+    list_ = nullptr;
 }
 
 // ---- Initialisation ----
