@@ -111,8 +111,9 @@ std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Fo
     case ScanOptions::Format::Table: {
         // Without a tool the folder is named, so the user knows where to put it.
         out = "Flashing tool: " +
-              (report.path.empty() ? "none found" + (report.folder.empty() ? "" : " in " + TerminalText(text(report.folder)))
-                                   : TerminalText(text(report.path))) +
+              (report.path.empty()
+                   ? "none found" + (report.folder.empty() ? "" : " in " + TerminalText(text(report.folder)))
+                   : TerminalText(text(report.path))) +
               "\nOEM number:    " + (report.oem < 0 ? std::string("unknown") : std::to_string(report.oem)) + "\n";
         if (report.adapterTypes.empty())
             break;

@@ -27,25 +27,26 @@ constexpr const char* kHelp =
     "server, or starts the vendor's flashing tool. trawlix-scan searches from a terminal.\n"
     "\n"
     "Options:\n"
-    "  --help       print this help and exit\n"
-    "  --version    print the version and exit\n"
+    "  --help                      print this help and exit\n"
+    "  --version                   print the version and exit\n"
     "Qt's own options work as well, among them -platform NAME and -display DISPLAY.\n"
     "\n"
+    "Exit status: 0 when the window was closed, 1 when no display could be opened.\n"
+    "\n"
     "Environment:\n"
-    "  DISPLAY, WAYLAND_DISPLAY  the display the window opens on\n"
-    "  LC_ALL, LC_MESSAGES, LANG  German texts when the first of them that is set starts with \"de\",\n"
-    "                            English otherwise\n"
-    "  XDG_CONFIG_HOME           the folder of per-user settings, ~/.config when unset\n"
+    "  DISPLAY, WAYLAND_DISPLAY    the display the window opens on\n"
+    "  LC_ALL, LC_MESSAGES, LANG   German texts when the first of them that is set starts with\n"
+    "                              \"de\", English otherwise\n"
+    "  XDG_CONFIG_HOME             the folder of per-user settings, ~/.config when unset\n"
     "\n"
     "Files:\n"
-    "  trawlix.ini               the settings, beside the program; for an installed program (in\n"
-    "                            /usr, or in a folder it cannot write) ~/.config/trawlix/trawlix.ini\n"
-    "  firmcaster.exe            the vendor's flashing tool (recognised by its version data, under\n"
-    "                            any name), with its firmcast.ini and firmware folders: in the\n"
-    "                            folder of trawlix.ini, so ~/.config/trawlix/ for an installed program\n"
-    "  /etc/jalvex/debug.ini     the diagnostic trace, topic [Debug]\n"
-    "\n"
-    "Exit status: 0 when the window was closed, 1 when no display could be opened.\n";
+    "  trawlix.ini                 the settings, beside the program; for an installed program (in\n"
+    "                              /usr, or in a folder it cannot write) in ~/.config/trawlix/\n"
+    "  firmcaster.exe              the vendor's flashing tool (recognised by its version data,\n"
+    "                              under any name) with its firmcast.ini and firmware folders, in\n"
+    "                              the folder of trawlix.ini: ~/.config/trawlix/ for an installed\n"
+    "                              program, else beside the program\n"
+    "  /etc/jalvex/debug.ini       the diagnostic trace, topic [Debug]\n";
 
 std::string Environment(const char* name)
 {
@@ -136,8 +137,8 @@ std::string NoDisplayLine(const DisplayEnvironment& environment)
     const std::string& platform = environment.platform;
     // Qt's platform may be a list ("wayland;xcb"); the X11 part is named by the display it tried.
     const bool x11 = platform.empty() || platform.find("xcb") != std::string::npos;
-    const bool wayland = platform.find("wayland") != std::string::npos ||
-                         (platform.empty() && !environment.waylandDisplay.empty());
+    const bool wayland =
+        platform.find("wayland") != std::string::npos || (platform.empty() && !environment.waylandDisplay.empty());
     std::string tried;
     if (x11 && !environment.x11Display.empty())
         tried = "the X display \"" + environment.x11Display + "\"";

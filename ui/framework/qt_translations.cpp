@@ -16,7 +16,8 @@ std::unique_ptr<QTranslator> InstallQtTranslations(Language language, const QStr
     if (language != Language::German)
         return nullptr;
     auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(QStringLiteral("qtbase_de"), folder) || !QCoreApplication::installTranslator(translator.get()))
+    if (!translator->load(QStringLiteral("qtbase_de"), folder) ||
+        !QCoreApplication::installTranslator(translator.get()))
         return nullptr;
     return translator;
 }
