@@ -62,13 +62,23 @@ bool WaitUntil(const std::function<bool()>& done)
     return true;
 }
 
-QStringList ButtonTexts(const QDialogButtonBox* box)
+QStringList Texts(const QList<QAbstractButton*>& buttons)
 {
     QStringList texts;
-    if (box != nullptr)
-        for (const QAbstractButton* button : box->buttons())
-            texts << button->text();
+    for (const QAbstractButton* button : buttons)
+        texts << button->text();
     return texts;
+}
+
+// Looks every few milliseconds while the timer lives: how the modal dialogs and the menu, which
+// block the test's own code while they are open, are read and answered.
+std::unique_ptr<QTimer> Watch(std::function<void()> look)
+{
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(5);
+    QObject::connect(timer.get(), &QTimer::timeout, std::move(look));
+    timer->start();
+    return timer;
 }
 
 QString LabelText(const QWidget& dialog, const char* name)
@@ -136,65 +146,49 @@ TEST(GermanQtTexts, ExportDialogAndItsOverwriteQuestionSpeakGerman)
     // answered No, which returns to the file dialog, which is then cancelled. The question opens
     // while the file dialog's answer still runs, so a timer of its own answers it.
     auto seen = std::make_shared<Seen>();
-    QTimer questions;
-    questions.setInterval(5);
-    QObject::connect(&questions, &QTimer::timeout, [seen] {
+    const auto questions = Watch([seen] {
         auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (question == nullptr || !question->isVisible())
             return;
         ++seen->questions;
-        for (const QAbstractButton* button : question->buttons())
-            seen->questionButtons << button->text();
+        seen->questionButtons = Texts(question->buttons());
         if (QAbstractButton* no = question->button(QMessageBox::No))
             QTest::mouseClick(no, Qt::LeftButton);
         else
             question->reject();
     });
-    questions.start();
-    QTimer dialogs;
-    dialogs.setInterval(5);
-    QObject::connect(&dialogs, &QTimer::timeout, [seen, existing] {
+    const auto dialogs = Watch([seen, existing] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (dialog == nullptr || !dialog->isVisible())
             return;
-        if (seen->fileDialogs++ > 0) {
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (seen->fileDialogs++ > 0 || name == nullptr) {
             dialog->reject();
             return;
         }
         seen->labels = {LabelText(*dialog, "lookInLabel"), LabelText(*dialog, "fileNameLabel"),
                         LabelText(*dialog, "fileTypeLabel")};
-        seen->buttons = ButtonTexts(dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")));
+        if (const auto* box = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
+            seen->buttons = Texts(box->buttons());
         if (const auto* files = dialog->findChild<QTreeView*>(QStringLiteral("treeView")))
             for (int column = 0; column < files->header()->count(); ++column)
                 seen->columns << files->model()->headerData(column, Qt::Horizontal).toString();
-        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (name == nullptr) {
-            dialog->reject();
-            return;
-        }
         name->setText(existing);
         QTest::keyClick(name, Qt::Key_Return);
     });
-    dialogs.start();
 
     // A right click on the row opens the list's menu; its E entry ("Liste &exportieren...") the dialog.
     int menus = 0;
-    QTimer menu;
-    menu.setInterval(5);
-    QObject::connect(&menu, &QTimer::timeout, [&menus] {
+    const auto menu = Watch([&menus] {
         auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (popup != nullptr && popup->isVisible()) {
             ++menus;
             QTest::keyClick(popup, Qt::Key_E);
         }
     });
-    menu.start();
     const QPoint row = list->visualRect(list->model()->index(0, 0)).center();
     QTest::mouseClick(window.windowHandle(), Qt::RightButton, {}, list->viewport()->mapTo(&window, row));
     ASSERT_TRUE(WaitUntil([&] { return seen->fileDialogs >= 2 && QApplication::activeModalWidget() == nullptr; }));
-    menu.stop();
-    dialogs.stop();
-    questions.stop();
 
     EXPECT_EQ(menus, 1);
     EXPECT_EQ(seen->labels, (QStringList{QStringLiteral("Suchen in:"), QStringLiteral("Datei&name:"),
