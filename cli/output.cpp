@@ -109,7 +109,11 @@ std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Fo
                    CsvField(text(type.localVersion.value_or(""))) + "\n";
         break;
     case ScanOptions::Format::Table: {
-        out = "Flashing tool: " + (report.path.empty() ? std::string("none found") : TerminalText(text(report.path))) +
+        // Without a tool the folder is named, so the user knows where to put it.
+        out = "Flashing tool: " +
+              (report.path.empty()
+                   ? "none found" + (report.folder.empty() ? "" : " in " + TerminalText(text(report.folder)))
+                   : TerminalText(text(report.path))) +
               "\nOEM number:    " + (report.oem < 0 ? std::string("unknown") : std::to_string(report.oem)) + "\n";
         if (report.adapterTypes.empty())
             break;

@@ -14,10 +14,11 @@
 // line that counts the silent ones.
 [[nodiscard]] std::string FormatExplanation(std::vector<DeviceRecord> missing, ScanOptions::Format format);
 
-// What `trawlix-scan --flash-tool` reports: the tool found (path empty when none), its OEM number
-// (-1 unknown) and the adapter types of its "firmcast.ini".
+// What `trawlix-scan --flash-tool` reports: the folder searched, the tool found (path empty when
+// none), its OEM number (-1 unknown) and the adapter types of its "firmcast.ini".
 struct FlashToolReport
 {
+    std::string folder;
     std::string path;
     int oem = -1;
     struct AdapterType

@@ -6,7 +6,9 @@ PACKAGES="cmake ninja-build g++ clang-14 libclang-rt-14-dev clang-format-14 pkg-
   qt6-base-dev qt6-svg-dev libgl-dev libcurl4-openssl-dev libjsoncpp-dev
   libcpp-httplib-dev libssl-dev openssl iproute2 util-linux procps xvfb xauth
   binutils-mingw-w64-x86-64 dpkg-dev file time bc fonts-dejavu-core xdg-utils
-  systemd prometheus prometheus-node-exporter"
+  systemd prometheus prometheus-node-exporter
+  help2man librsvg2-bin man-db bsdextrautils bash-completion qt6-translations-l10n
+  lintian desktop-file-utils appstream"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -282,6 +282,11 @@ TEST(FlashToolOptionTest, ReportFormats)
               "{\"path\": \"\", \"oem\": -1, \"adapterTypes\": []}\n");
     EXPECT_EQ(FormatFlashToolReport(none, ScanOptions::Format::Table),
               "Flashing tool: none found\nOEM number:    unknown\n");
+    // The table names the folder that held no tool, so the user knows where to put it.
+    FlashToolReport empty;
+    empty.folder = "/home/u/.config/trawlix/";
+    EXPECT_EQ(FormatFlashToolReport(empty, ScanOptions::Format::Table),
+              "Flashing tool: none found in /home/u/.config/trawlix/\nOEM number:    unknown\n");
 
     // Folder names are no HTML: a name that looks like a character reference stays as it is.
     FlashToolReport named;

@@ -10,6 +10,7 @@
 #include "ui/about_dialog.h"
 #include "ui/firmware_dlg.h"
 #include "ui/framework/gui_queue_bridge.h"
+#include "ui/framework/qt_translations.h"
 #include "ui/framework/template_dialog.h"
 #include "ui/net_cfg_dialog.h"
 #include "ui/no_route_dialog.h"
@@ -25,9 +26,11 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 #include <QTreeView>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -117,6 +120,8 @@ int main(int argc, char** argv)
     const QString out = QString::fromLocal8Bit(argv[1]);
     const std::string language = argv[2];
     trawlix::SetLanguage(language == "de" ? trawlix::Language::German : trawlix::Language::English);
+    // Qt's own texts as the program shows them.
+    const std::unique_ptr<QTranslator> qtTexts = trawlix::ui::InstallQtTranslations(trawlix::CurrentLanguage());
     trawlix::ui::SetResourceImageLoader([](int id) {
         const QString path = QStringLiteral(":/icons/%1.svg").arg(id);
         return QFile::exists(path) ? QIcon(path) : QIcon();
