@@ -133,6 +133,7 @@ TEST_F(ShippedNetworks, EveryTlsSetUpIsListed)
         bool systemDefaultsReach;
         const char* systemDefaultsMeet = ""; // part of the reason when they fail
     };
+    // .12 and .13 are served through GnuTLS; with TLS 1.0 the system's defaults fail on the version.
     const SetUp setups[] = {
         {"192.168.80.1", "Modern", true},
         {"192.168.80.2", "TLS 1.0, RSA-1024, SHA-1", false},
@@ -145,7 +146,6 @@ TEST_F(ShippedNetworks, EveryTlsSetUpIsListed)
         {"192.168.80.9", "Expired", true},
         {"192.168.80.10", "Not yet valid", true},
         {"192.168.80.11", "Other name", true},
-        // Served through GnuTLS; with TLS 1.0 the system's defaults fail on the version first.
         {"192.168.80.12", "TLS 1.0 without secure renegotiation", false},
         {"192.168.80.13", "TLS 1.2 without secure renegotiation", false, kNoSecureRenegotiation},
     };

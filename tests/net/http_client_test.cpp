@@ -1,16 +1,10 @@
-// Redirects and proxies of the HTTP layer, against loopback servers.
+// Redirects of the HTTP layer, against loopback servers.
 #include "net/http_client.h"
 #include "testsupport/loopback_http_server.h"
-#include "testsupport/recording_proxy.h"
-#include "testsupport/scoped_environment.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -113,77 +107,6 @@ TEST(HttpRedirects, AnotherHostGetsNothing)
         EXPECT_EQ(server.Requests().size(), 1u);
     }
     EXPECT_TRUE(other.Requests().empty());
-}
-
-TEST(HttpProxy, AdaptersAreReachedDirectlyAndServersThroughTheEnvironmentsProxy)
-{
-    LoopbackHttpServer target([](const LoopbackHttpServer::Request& request) {
-        if (request.target == "/moved")
-            return Redirect(302, "/net.shtml");
-        return LoopbackHttpServer::Respond(200, "direct");
-    });
-    // A port that is bound but does not listen refuses every connect.
-    const int closed = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(closed, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::getsockname(closed, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    const int closedPort = ntohs(address.sin_port);
-    struct Case
-    {
-        std::vector<std::pair<std::string, std::string>> variables; // "P" stands for the proxy
-        bool serverHttp;                                            // a server's http request is proxied
-        bool serverHttps;
-    };
-    const Case cases[] = {
-        {{{"http_proxy", "P"}}, true, false},
-        {{{"HTTP_PROXY", "P"}}, false, false}, // the client never takes the upper-case one for http
-        {{{"https_proxy", "P"}}, false, true},
-        {{{"HTTPS_PROXY", "P"}}, false, true},
-        {{{"all_proxy", "P"}}, true, true},
-        {{{"ALL_PROXY", "P"}}, true, true},
-        {{{"http_proxy", "P"}, {"https_proxy", "P"}, {"no_proxy", "adapter.example"}}, true, true},
-        {{{"all_proxy", "P"}, {"NO_PROXY", "10.0.0.0/8"}}, true, true},
-        {{{"http_proxy", "P"}, {"https_proxy", "P"}, {"no_proxy", "127.0.0.1"}}, false, false},
-    };
-    for (const Case& c : cases) {
-        testsupport::RecordingProxy proxy;
-        std::vector<std::pair<std::string, std::string>> variables = c.variables;
-        std::string described;
-        for (auto& [name, value] : variables) {
-            if (value == "P")
-                value = proxy.Url();
-            described += name + "=" + value + " ";
-        }
-        const testsupport::ScopedEnvironment environment(variables);
-        for (const bool https : {false, true}) {
-            net::HttpSession session("Trawlix", {});
-            net::HttpRequest request;
-            // Over https the port refuses a direct connect at once; only where the request went counts.
-            request.url = https ? "https://127.0.0.1:" + std::to_string(closedPort) + "/net.shtml"
-                                : "http://" + target.Authority() + "/moved";
-            request.peer = net::HttpPeer::Adapter;
-            const std::size_t before = target.Requests().size();
-            const std::size_t proxied = proxy.Hosts().size();
-            const net::HttpResponse adapter = session.Perform(request);
-            if (https) {
-                EXPECT_EQ(adapter.failure, HttpFailure::Refused) << described;
-            } else {
-                EXPECT_EQ(adapter.body, "direct") << described;
-                EXPECT_EQ(adapter.redirects, 1) << described;
-                EXPECT_EQ(target.Requests().size(), before + 2) << described;
-            }
-            EXPECT_EQ(proxy.Hosts().size(), proxied) << described << (https ? "https" : "http");
-
-            request.peer = net::HttpPeer::Server;
-            (void)session.Perform(request);
-            EXPECT_EQ(proxy.Hosts().size() > proxied, https ? c.serverHttps : c.serverHttp)
-                << described << (https ? "https" : "http");
-        }
-    }
-    ::close(closed);
 }
 
 } // namespace
