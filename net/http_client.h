@@ -83,9 +83,9 @@ struct HttpResponse
 
 // One HTTP(S) client session: a connection that is reused between its requests, a cookie store
 // that carries cookies set by one response to the next requests, the program's user agent, and
-// for requests to a server the proxy of the environment. Transfers look at the stop token about every 100 ms and give
-// up when it is set. Redirects are followed by the session itself, so that each hop can be checked before anything is
-// sent. Not shared between threads.
+// for requests to a server the proxy of the environment. Transfers look at the stop token about
+// every 100 ms and give up when it is set. Redirects are followed by the session itself, so that
+// each hop can be checked before anything is sent. Not shared between threads.
 class HttpSession final
 {
 public:
