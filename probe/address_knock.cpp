@@ -43,7 +43,7 @@ KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const n
 
 void KnockAddresses(const std::vector<std::string>& addresses, const std::vector<KnockPort>& ports,
                     const std::function<bool()>& stopRequested, const KnockReport& report,
-                    const net::EnvironmentLookup& environment, std::chrono::milliseconds connectTimeout)
+                    std::chrono::milliseconds connectTimeout)
 {
     if (connectTimeout.count() <= 0)
         connectTimeout = std::chrono::milliseconds(net::HttpLimits{}.connectTimeoutMs);
@@ -53,13 +53,6 @@ void KnockAddresses(const std::vector<std::string>& addresses, const std::vector
         in_addr parsed{};
         if (inet_pton(AF_INET, addresses[i].c_str(), &parsed) != 1) {
             report(i, KnockOutcome{});
-            continue;
-        }
-        const bool proxied = std::any_of(ports.begin(), ports.end(), [&](const KnockPort& port) {
-            return net::ReachedThroughProxy(port.scheme, addresses[i], environment);
-        });
-        if (proxied) {
-            report(i, KnockOutcome{KnockVerdict::Proxied, {}, {}});
             continue;
         }
         knocked.push_back(parsed.s_addr);

@@ -66,8 +66,8 @@ JobProbes MakeJobProbes(const ProbeConfig& config)
 
 std::vector<KnockPort> KnockedPorts(bool useHttps)
 {
-    std::vector<KnockPort> ports{{kLegacyPort, "http"}};
+    std::vector<KnockPort> ports{{kLegacyPort}};
     if (useHttps)
-        ports.push_back({ApiPort(true), "https"});
+        ports.push_back({ApiPort(true)});
     return ports;
 }

@@ -14,8 +14,7 @@ enum class KnockVerdict : std::uint8_t {
     NotKnocked, // no knock: the pass is off, the search ended first, or it could not be made here
     Answered,   // a port accepted a connection: the address is probed
     Refused,    // every port refused: no probe, the address has no adapter
-    Silent,     // no port answered within the connect time-out (some may have refused): no probe
-    Proxied     // the HTTP layer reaches it through a proxy, so the knock says nothing: probed
+    Silent      // no port answered within the connect time-out (some may have refused): no probe
 };
 
 // A port on which the knock got no connection, and why, in the words a probe that tried it would

@@ -443,7 +443,7 @@ TEST(DiscoveryPass, OnlyAddressesThatAnsweredAreProbedAndTheOthersStillDeliverTh
         case 2:
             return {KnockVerdict::Answered, {{443, {}}}, {}};
         default:
-            return {KnockVerdict::Proxied, {}, {}};
+            return {KnockVerdict::NotKnocked, {}, {}};
         }
     };
     CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
@@ -482,7 +482,7 @@ TEST(DiscoveryPass, OnlyAddressesThatAnsweredAreProbedAndTheOthersStillDeliverTh
 
     const std::pair<const char*, KnockVerdict> verdicts[] = {
         {"10.10.10.10", KnockVerdict::Answered},    {"192.168.7.4", KnockVerdict::Refused},
-        {"192.168.7.5", KnockVerdict::Silent},      {"192.168.7.7", KnockVerdict::Proxied},
+        {"192.168.7.5", KnockVerdict::Silent},      {"192.168.7.7", KnockVerdict::NotKnocked},
         {"192.168.7.61", KnockVerdict::NotKnocked}, {"192.168.8.4", KnockVerdict::NotKnocked}};
     for (const auto& [ip, verdict] : verdicts)
         EXPECT_EQ(scan.VerdictFor(ip), verdict) << ip;
