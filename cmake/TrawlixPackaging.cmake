@@ -11,6 +11,13 @@ endif()
 if(TARGET trawlix-scan)
     install(TARGETS trawlix-scan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+# The helper that adds the route to the factory address as root, and the polkit action pkexec
+# runs it under (the action names the helper's path under /usr).
+if(TARGET trawlix-factory-route)
+    install(TARGETS trawlix-factory-route RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/trawlix)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/io.trawlix.factory-route.policy
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME trawlix)
