@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <functional>
 #include <linux/netlink.h>
@@ -36,6 +37,10 @@ template <class Body> Request<Body> MakeRequest(std::uint16_t type, std::uint16_
 
 template <class Body> void AddAttribute(Request<Body>& request, std::uint16_t type, const void* data, std::size_t size)
 {
+    // The attributes follow the fixed part without a gap, as the kernel reads them.
+    static_assert(offsetof(Request<Body>, attributes) == NLMSG_LENGTH(sizeof(Body)));
+    if (NLMSG_ALIGN(request.header.nlmsg_len) + RTA_ALIGN(RTA_LENGTH(size)) > sizeof(Request<Body>))
+        return;
     auto* attribute =
         reinterpret_cast<rtattr*>(reinterpret_cast<unsigned char*>(&request) + NLMSG_ALIGN(request.header.nlmsg_len));
     attribute->rta_type = type;

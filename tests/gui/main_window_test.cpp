@@ -716,7 +716,8 @@ TEST_F(MainWindowTest, TheRouteAddedFromTheHintIsSearchedAtOnce)
     ASSERT_TRUE(WaitUntil([&] { return Column(*window, 0) == QStringList{QStringLiteral("factory")}; }));
     EXPECT_EQ(routes.helperRuns, (std::vector<std::string>{"eth7", "eth7"}));
     EXPECT_TRUE(window->DefaultAddressFound());
-    EXPECT_FALSE(window->IsSearching());
+    ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
+    EXPECT_TRUE(RowSelected(*window, 0));
     EXPECT_FALSE(app.suppressNoRoute);
 }
 
