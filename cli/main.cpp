@@ -1,4 +1,5 @@
 // trawlix-scan: searches a network for adapters from a terminal and prints what it found.
+#include "app/host_route.h"
 #include "app/open_file_limit.h"
 #include "app/settings_location.h"
 #include "app/trace_config_file.h"
@@ -233,8 +234,15 @@ int main(int argc, char** argv)
     const std::vector<DeviceRecord> found = results.Found();
     // The reasons follow the list on standard error, also after an interrupted search.
     auto explain = [&] {
-        if (options.explain)
-            std::fputs(FormatExplanation(results.TakeMissing(), options.format).c_str(), stderr);
+        if (!options.explain)
+            return;
+        std::vector<DeviceRecord> missing = results.TakeMissing();
+        if (plan.scanDefaultAddress) {
+            const FactoryRouteState route = CheckFactoryRoute();
+            if (!route.present)
+                ExplainMissingFactoryRoute(missing, FactoryRouteAdvice(route));
+        }
+        std::fputs(FormatExplanation(std::move(missing), options.format).c_str(), stderr);
     };
     if (!completed) {
         // What was found so far is printed; an unfinished search is not compared, as every

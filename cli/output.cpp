@@ -82,6 +82,14 @@ std::string FormatExplanation(std::vector<DeviceRecord> records, ScanOptions::Fo
     return out;
 }
 
+void ExplainMissingFactoryRoute(std::vector<DeviceRecord>& missing, const std::string& advice)
+{
+    for (DeviceRecord& record : missing) {
+        if (record.ip == "10.10.10.10")
+            record.failure = {ProbeFailureKind::NoRoute, advice};
+    }
+}
+
 std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Format format)
 {
     // Folder and section names come from the file system and a Windows INI: shown as UTF-8 when

@@ -150,7 +150,6 @@ if(TARGET trawlix)
         add_custom_target(trawlix_icons ALL DEPENDS ${icons})
     endif()
 endif()
-
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME trawlix)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -178,9 +177,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/TrawlixPackageStrip.cmake)
-# The icons are SVG, drawn by Qt's SVG image plugin, which no linked library names; the route to
-# the factory address is added with ip, web pages are opened with xdg-open.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "iproute2, xdg-utils, libqt6svg6")
+# The icons are SVG, drawn by Qt's SVG image plugin, which no linked library names; web pages are
+# opened with xdg-open.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, libqt6svg6")
 # Qt's own dialogs in German; pkexec runs the route helper as root.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 if(TARGET trawlix-factory-route)

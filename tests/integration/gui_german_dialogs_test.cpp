@@ -121,11 +121,11 @@ TEST(GermanQtTexts, ExportDialogAndItsOverwriteQuestionSpeakGerman)
     app.lastHost = 1;
     ProbeConfig probes;
     probes.updateServer = "10.99.0.1";
-    CTrawlixDlg window(
-        app, MakeJobProbes(probes), [](const std::vector<std::string>&) { return 0; },
-        [](const QUrl&) { return true; });
+    // The factory address is not searched, so no route is looked at; no helper is ever run.
+    FactoryRouteAccess route;
+    route.helper = {};
+    CTrawlixDlg window(app, MakeJobProbes(probes), route, [](const QUrl&) { return true; });
     window.interfaceAddresses = [] { return std::vector<InterfaceAddress>{}; };
-    window.isAdministrator = [] { return true; };
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));

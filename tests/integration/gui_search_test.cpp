@@ -97,11 +97,13 @@ protected:
     {
         ProbeConfig probes;
         probes.updateServer = updateServer;
-        auto noRoute = [](const std::vector<std::string>&) { return 0; };
+        // The namespace's own routing table, where the factory address is the machine's own; no
+        // helper is ever run from here.
+        FactoryRouteAccess route;
+        route.helper = {};
         auto noBrowser = [](const QUrl&) { return true; };
-        auto window = std::make_unique<CTrawlixDlg>(app, MakeJobProbes(probes), noRoute, noBrowser);
+        auto window = std::make_unique<CTrawlixDlg>(app, MakeJobProbes(probes), route, noBrowser);
         window->interfaceAddresses = [] { return std::vector<InterfaceAddress>{}; };
-        window->isAdministrator = [] { return true; };
         window->show();
         return window;
     }

@@ -36,10 +36,10 @@ std::vector<char> Conversions(const std::string& text)
     return result;
 }
 
-TEST(StringTableTest, BothLanguagesHoldExactlyTheIds101To143)
+TEST(StringTableTest, BothLanguagesHoldExactlyTheIds101To151)
 {
     std::set<int> expected;
-    for (int id = 101; id <= 143; ++id)
+    for (int id = 101; id <= 151; ++id)
         expected.insert(id);
     EXPECT_EQ(IdsOf(trawlix::strings::kEnglish, trawlix::strings::kEnglishCount), expected);
     EXPECT_EQ(IdsOf(trawlix::strings::kGerman, trawlix::strings::kGermanCount), expected);
@@ -54,7 +54,7 @@ TEST(StringTableTest, BothLanguagesHoldExactlyTheIds101To143)
 TEST(StringTableTest, TranslationsKeepThePrintfConversions)
 {
     // A caller formats a text with one argument list for both languages.
-    for (int id = 101; id <= 143; ++id)
+    for (int id = 101; id <= 151; ++id)
         EXPECT_EQ(Conversions(LoadString(id, Language::English)), Conversions(LoadString(id, Language::German))) << id;
 }
 
@@ -97,7 +97,7 @@ TEST(StringTableTest, ExactTexts)
 
 TEST(StringTableTest, UnknownIdsGiveEmptyTexts)
 {
-    for (int id : {0, -1, 100, 144, 1004})
+    for (int id : {0, -1, 100, 152, 1004})
         EXPECT_EQ(LoadString(id, Language::German), "") << id;
 }
 
