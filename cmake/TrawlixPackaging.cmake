@@ -47,8 +47,6 @@ if(trawlix_date_failed)
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${TRAWLIX_DOC_DIR})
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME trawlix)
 # A native package's changelog: compressed without a time stamp, as Debian keeps it.
 add_custom_command(
     OUTPUT ${TRAWLIX_PACKAGING_OUT}/changelog.gz
@@ -176,6 +174,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The site search's files under /etc are the administrator's once installed; its user and folder
+# rights are made when the package is configured.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
+    ${PROJECT_SOURCE_DIR}/packaging/debian/conffiles)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/TrawlixPackageStrip.cmake)
 # The icons are SVG, drawn by Qt's SVG image plugin, which no linked library names; web pages are
 # opened with xdg-open.
