@@ -1,194 +1,201 @@
 #include "app/host_route.h"
 
 #include "support/text/system.h"
+#include "support/trace/xdbg.h"
 
 #include <arpa/inet.h>
+#include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <memory>
-#include <netdb.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
+#include <filesystem>
+#include <fstream>
+#include <net/if.h>
+#include <string_view>
 
 namespace {
 
-constexpr std::uint32_t kLoopbackNet = 0x7F000000u; // 127.0.0.0/8
-constexpr std::uint32_t kLoopbackMask = 0xFF000000u;
+constexpr unsigned kEthernet = 1; // ARPHRD_ETHER
+// IFF_LOWER_UP of <linux/if.h>, which cannot be included beside <net/if.h>: the link has carrier.
+constexpr unsigned kLowerUp = 0x10000;
 
-bool IsAsciiLetter(char c)
+// Virtual Ethernet kinds that never end in the adapter's cable.
+constexpr std::array<std::string_view, 8> kNoCable{"tun",    "dummy",     "vxlan",  "geneve",
+                                                   "gretap", "ip6gretap", "erspan", "ip6erspan"};
+
+bool IsCandidate(const net::LinkInfo& link, const std::function<bool(const net::LinkInfo&)>& wireless)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (link.type != kEthernet || (link.flags & IFF_LOOPBACK) != 0 || (link.flags & IFF_UP) == 0 ||
+        (link.flags & kLowerUp) == 0 || link.master != 0)
+        return false;
+    for (const std::string_view kind : kNoCable) {
+        if (link.kind == kind)
+            return false;
+    }
+    return !(wireless && wireless(link));
 }
 
-// The gateway address the host name leads to: its official name, resolved once more when it
-// is a name and read as a dotted address otherwise.
-std::optional<std::uint32_t> GatewayAddress(const std::string& hostName, const HostResolver& resolve)
+const char* StatusText(HostRouteStatus status)
 {
-    const std::optional<ResolvedHost> host = resolve(hostName);
-    if (!host)
-        return std::nullopt;
-    const std::string& official = host->officialName;
-    if (!official.empty() && IsAsciiLetter(official.front())) {
-        const std::optional<ResolvedHost> gateway = resolve(official);
-        if (!gateway)
-            return std::nullopt;
-        return gateway->address;
+    switch (status) {
+    case HostRouteStatus::Added:
+        return "added";
+    case HostRouteStatus::AlreadyPresent:
+        return "present already";
+    case HostRouteStatus::NoInterface:
+        return "no wired interface with a link";
+    case HostRouteStatus::NotPermitted:
+        return "not permitted";
+    case HostRouteStatus::NoSuchInterface:
+        return "no such interface";
+    case HostRouteStatus::InterfaceDown:
+        return "interface down";
+    case HostRouteStatus::Failed:
+        break;
     }
-    in_addr parsed{};
-    if (official.empty() || inet_aton(official.c_str(), &parsed) == 0)
-        return std::nullopt;
-    return ntohl(parsed.s_addr);
+    return "failed";
 }
 
-// The interface to route through: the one holding the gateway address, or, for the machine
-// itself (a loopback gateway), its first working non-loopback interface.
-std::optional<std::string> RouteInterface(std::uint32_t gateway, const std::vector<InterfaceAddress>& addresses)
+HostRouteResult Traced(HostRouteResult result, const char* destination)
 {
-    bool local = (gateway & kLoopbackMask) == kLoopbackNet;
-    if (!local) {
-        for (const InterfaceAddress& entry : addresses) {
-            if (entry.ipv4 && entry.address == gateway) {
-                if (!entry.loopback)
-                    return entry.interfaceName;
-                local = true;
-                break;
-            }
-        }
-    }
-    if (!local)
-        return std::nullopt;
-    for (const InterfaceAddress& entry : addresses) {
-        if (entry.ipv4 && entry.up && !entry.loopback && (entry.address & kLoopbackMask) != kLoopbackNet)
-            return entry.interfaceName;
-    }
-    return std::nullopt;
+    XDbgTrace("AddHostRoute %s dev %s: %s (%s)\n", destination, result.interfaceName.c_str(), StatusText(result.status),
+              result.error != 0 ? std::strerror(result.error) : "-");
+    return result;
 }
-
-struct AddrInfoFree
-{
-    void operator()(addrinfo* info) const { freeaddrinfo(info); }
-};
 
 } // namespace
 
-CommandRunner SystemCommandRunner()
+bool IsWirelessInterface(const net::LinkInfo& link, const std::string& classRoot)
 {
-    return [](const std::vector<std::string>& argv) -> int {
-        if (argv.empty())
-            return -1;
-        std::vector<char*> args;
-        args.reserve(argv.size() + 1);
-        for (const std::string& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-
-        // The command's messages are of no use to a windowed program; it only needs to run.
-        posix_spawn_file_actions_t actions;
-        if (posix_spawn_file_actions_init(&actions) != 0)
-            return -1;
-        for (const int fd : {0, 1, 2})
-            posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-        // The command starts with no blocked signals and default handlers, whatever the program
-        // set up for itself.
-        posix_spawnattr_t attributes;
-        if (posix_spawnattr_init(&attributes) != 0) {
-            posix_spawn_file_actions_destroy(&actions);
-            return -1;
-        }
-        sigset_t none;
-        sigset_t all;
-        sigemptyset(&none);
-        sigfillset(&all);
-        posix_spawnattr_setsigmask(&attributes, &none);
-        posix_spawnattr_setsigdefault(&attributes, &all);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-        pid_t pid = 0;
-        const int spawned = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0)
-            return -1;
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0) {
-            if (errno != EINTR)
-                return -1;
-        }
-        if (WIFEXITED(status))
-            return WEXITSTATUS(status);
-        return 128 + WTERMSIG(status);
-    };
+    // The name comes from the kernel; a path is still only made of a plain one.
+    if (link.name.empty() || link.name == "." || link.name == ".." || link.name.find('/') != std::string::npos)
+        return false;
+    const std::filesystem::path entry = std::filesystem::path(classRoot) / link.name;
+    std::ifstream indexFile(entry / "ifindex");
+    int index = 0;
+    if (!(indexFile >> index) || index != link.index)
+        return false;
+    std::error_code ec;
+    return std::filesystem::exists(entry / "wireless", ec) || std::filesystem::exists(entry / "phy80211", ec);
 }
 
-std::optional<ResolvedHost> SystemResolveHost(const std::string& name)
+std::optional<net::LinkInfo> ChooseRouteInterface(const std::vector<net::LinkInfo>& links,
+                                                  const std::function<bool(const net::LinkInfo&)>& wireless)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_CANONNAME;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || found == nullptr)
-        return std::nullopt;
-    const std::unique_ptr<addrinfo, AddrInfoFree> list(found);
-    ResolvedHost host;
-    host.officialName = found->ai_canonname != nullptr ? found->ai_canonname : name;
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
-            sockaddr_in address{};
-            std::memcpy(&address, entry->ai_addr, sizeof address);
-            host.address = ntohl(address.sin_addr.s_addr);
-            return host;
-        }
+    const net::LinkInfo* best = nullptr;
+    for (const net::LinkInfo& link : links) {
+        if (!IsCandidate(link, wireless))
+            continue;
+        // Hardware has no kind; the first hardware interface wins, else the first virtual one.
+        if (best == nullptr || (!best->kind.empty() && link.kind.empty()))
+            best = &link;
     }
-    return std::nullopt;
+    if (best == nullptr)
+        return std::nullopt;
+    return *best;
 }
 
-bool SystemMayChangeRoutes()
+bool RouteReachesDirectly(const net::RouteLookup& route, const std::vector<net::LinkInfo>& links)
 {
-    return IsUserAdministrator() != 0;
-}
-
-std::vector<std::string> HostRouteCommand(const std::string& destination, const std::string& interfaceName)
-{
-    return {"ip", "route", "replace", destination + "/32", "dev", interfaceName};
-}
-
-bool AddHostRoute(const char* hostName, const char* destination, const CommandRunner& run)
-{
-    HostRouteSystem system;
-    system.run = run;
-    return AddHostRoute(hostName, destination, system);
-}
-
-bool AddHostRoute(const char* hostName, const char* destination, const HostRouteSystem& system)
-{
-    if (hostName == nullptr || destination == nullptr || !system.run || !system.resolve || !system.interfaces ||
-        !system.mayChangeRoutes || !system.mayChangeRoutes())
+    if (route.kind == net::RouteLookup::Kind::Local)
+        return true;
+    if (route.kind != net::RouteLookup::Kind::OnLink)
         return false;
-    // The destination becomes part of a command line: only a plain dotted address is taken.
-    in_addr parsed{};
-    if (inet_pton(AF_INET, destination, &parsed) != 1)
-        return false;
-    const std::optional<std::uint32_t> gateway = GatewayAddress(hostName, system.resolve);
-    if (!gateway)
-        return false;
-    const std::optional<std::string> interfaceName = RouteInterface(*gateway, system.interfaces());
-    if (!interfaceName || interfaceName->empty())
-        return false;
-    const int status = system.run(HostRouteCommand(destination, *interfaceName));
-    if (status < 0) {
-        std::printf("ip failed with <%d>\n", status);
-        std::fflush(stdout);
-        return false;
+    for (const net::LinkInfo& link : links) {
+        if (link.index == route.interfaceIndex)
+            return link.type == kEthernet;
     }
     return true;
 }
 
-bool ShouldShowNoRoute(bool defaultAddressFound, bool scanDefaultAddress, bool isAdministrator, bool suppressNoRoute)
+FactoryRouteState CheckFactoryRoute(const HostRouteSystem& system)
 {
-    return !defaultAddressFound && scanDefaultAddress && !isAdministrator && !suppressNoRoute;
+    FactoryRouteState state;
+    const net::LinkList list = system.links ? system.links() : net::LinkList{};
+    if (system.lookup)
+        state.present = RouteReachesDirectly(system.lookup(kFactoryAddress), list.links);
+    if (const auto chosen = ChooseRouteInterface(list.links, system.wireless))
+        state.interfaceName = chosen->name;
+    return state;
+}
+
+HostRouteResult AddHostRoute(const char* destination, const HostRouteSystem& system)
+{
+    HostRouteResult result;
+    in_addr parsed{};
+    if (destination == nullptr || inet_pton(AF_INET, destination, &parsed) != 1 || !system.links || !system.lookup ||
+        !system.add) {
+        result.error = EINVAL;
+        return result;
+    }
+    const std::uint32_t address = ntohl(parsed.s_addr);
+    const net::LinkList list = system.links();
+    if (list.error != 0) {
+        result.error = list.error;
+        return Traced(result, destination);
+    }
+    if (RouteReachesDirectly(system.lookup(address), list.links)) {
+        result.status = HostRouteStatus::AlreadyPresent;
+        return Traced(result, destination);
+    }
+    const std::optional<net::LinkInfo> link = ChooseRouteInterface(list.links, system.wireless);
+    if (!link) {
+        result.status = HostRouteStatus::NoInterface;
+        return Traced(result, destination);
+    }
+    result.interfaceName = link->name;
+    result.error = system.add(address, link->index);
+    switch (net::RouteHelperExitFor(result.error)) {
+    case net::RouteHelperExit::Added:
+        result.status = HostRouteStatus::Added;
+        break;
+    case net::RouteHelperExit::AlreadyPresent:
+        result.status = HostRouteStatus::AlreadyPresent;
+        break;
+    case net::RouteHelperExit::NotPermitted:
+        result.status = HostRouteStatus::NotPermitted;
+        break;
+    case net::RouteHelperExit::NoSuchInterface:
+        result.status = HostRouteStatus::NoSuchInterface;
+        break;
+    case net::RouteHelperExit::InterfaceDown:
+        result.status = HostRouteStatus::InterfaceDown;
+        break;
+    default:
+        result.status = HostRouteStatus::Failed;
+        break;
+    }
+    return Traced(result, destination);
+}
+
+std::string FactoryRouteHelperPath()
+{
+    const std::string folder = ModuleDirectory();
+    if (folder.empty())
+        return "/usr/libexec/trawlix/trawlix-factory-route";
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::weakly_canonical(
+        std::filesystem::path(folder) / "../libexec/trawlix/trawlix-factory-route", ec);
+    return ec ? folder + "../libexec/trawlix/trawlix-factory-route" : path.string();
+}
+
+std::vector<std::string> FactoryRouteCommand(const std::string& interfaceName, const std::string& helperPath)
+{
+    return {kPkexecPath, helperPath, interfaceName};
+}
+
+std::string FactoryRouteAdvice(const FactoryRouteState& state)
+{
+    // The plain ip command: it works as root on every machine, with or without polkit, and says
+    // exactly which route the desktop program's helper would add.
+    if (state.interfaceName.empty())
+        return "no route to the factory address, and no wired interface has a link: plug the adapter in, then add "
+               "the route as root with: ip route add 10.10.10.10/32 dev INTERFACE";
+    return "no route to the factory address; add one through the interface the adapter is plugged into, as root: "
+           "ip route add 10.10.10.10/32 dev " +
+           state.interfaceName;
+}
+
+bool ShouldShowNoRoute(bool defaultAddressFound, bool scanDefaultAddress, bool routePresent, bool suppressNoRoute)
+{
+    return !defaultAddressFound && scanDefaultAddress && !routePresent && !suppressNoRoute;
 }

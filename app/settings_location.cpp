@@ -64,3 +64,9 @@ std::string SettingsFilePath(const SettingsEnvironment& environment)
     }
     return JoinPath(JoinPath(configHome, "trawlix"), kSettingsFileName);
 }
+
+std::string FlashToolFolder(const SettingsEnvironment& environment)
+{
+    const std::string settings = SettingsFilePath(environment);
+    return settings.empty() ? environment.programDirectory : DirectoryOf(settings);
+}

@@ -25,3 +25,10 @@ inline constexpr const char* kSettingsFileName = "trawlix.ini";
 // file $XDG_CONFIG_HOME/trawlix/trawlix.ini, with ~/.config for an unset or relative
 // $XDG_CONFIG_HOME. Empty when neither place can be named.
 [[nodiscard]] std::string SettingsFilePath(const SettingsEnvironment& environment);
+
+// The folder in which the vendor's flashing tool, its "firmcast.ini" and its firmware folders are
+// looked for: the folder of "trawlix.ini". So a program run from its build or unpacked folder
+// looks beside itself, and an installed one in the per-user folder (~/.config/trawlix/), where a
+// user can put the tool; nobody can put it beside a program in /usr/bin. The program's folder
+// when no settings place can be named.
+[[nodiscard]] std::string FlashToolFolder(const SettingsEnvironment& environment);

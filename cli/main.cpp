@@ -1,5 +1,7 @@
 // trawlix-scan: searches a network for adapters from a terminal and prints what it found.
+#include "app/host_route.h"
 #include "app/open_file_limit.h"
+#include "app/settings_location.h"
 #include "app/trace_config_file.h"
 #include "cli/compare.h"
 #include "cli/options.h"
@@ -122,9 +124,12 @@ private:
 // Checks a tool folder before a site visit: which flashing tool it holds and what firmware.
 int ReportFlashTool(const ScanOptions& options)
 {
-    const std::string folder = options.flashToolDir.empty() ? ModuleDirectory() : options.flashToolDir;
+    // By default the folder the desktop program looks in: beside trawlix.ini, which for an
+    // installed program is a per-user folder that may not exist yet (then it holds no tool).
+    const bool named = !options.flashToolDir.empty();
+    const std::string folder = named ? options.flashToolDir : FlashToolFolder(SystemSettingsEnvironment());
     std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec)) {
+    if (named && !std::filesystem::is_directory(folder, ec)) {
         std::fprintf(stderr, "trawlix-scan: %s is not a folder\n", folder.c_str());
         return 1;
     }
@@ -132,6 +137,7 @@ int ReportFlashTool(const ScanOptions& options)
     state.flashToolPath = FindFlashToolIn(folder);
     state.flashToolFound = !state.flashToolPath.empty();
     FlashToolReport report;
+    report.folder = folder;
     report.path = state.flashToolPath;
     report.oem = FlashToolOem(state);
     if (state.flashToolFound) {
@@ -220,8 +226,15 @@ int main(int argc, char** argv)
     const std::vector<DeviceRecord> found = results.Found();
     // The reasons follow the list on standard error, also after an interrupted search.
     auto explain = [&] {
-        if (options.explain)
-            std::fputs(FormatExplanation(results.TakeMissing(), options.format).c_str(), stderr);
+        if (!options.explain)
+            return;
+        std::vector<DeviceRecord> missing = results.TakeMissing();
+        if (plan.scanDefaultAddress) {
+            const FactoryRouteState route = CheckFactoryRoute();
+            if (!route.present)
+                ExplainMissingFactoryRoute(missing, FactoryRouteAdvice(route));
+        }
+        std::fputs(FormatExplanation(std::move(missing), options.format).c_str(), stderr);
     };
     if (!completed) {
         // What was found so far is printed; an unfinished search is not compared, as every

@@ -176,8 +176,8 @@ const std::vector<Option>& Options()
                                   : std::string();
              }},
             {"--flash-tool", "", Takes::OptionalValue, "", "--flash-tool [DIR]",
-             "instead of searching: the flashing tool found in DIR (default the\nprogram's folder), its OEM number "
-             "and its firmware per adapter type",
+             "instead of searching: the flashing tool found in DIR, its OEM number\nand its firmware per adapter type; "
+             "by default in the folder of\ntrawlix.ini (~/.config/trawlix/ when installed, else beside the program)",
              [](ScanOptions& o, const std::string& v, const ParseContext&) {
                  o.flashTool = true;
                  o.flashToolDir = v;

@@ -30,7 +30,7 @@ struct ScanOptions
     bool discovery = true;
     // After the list: why each searched address without a row is not listed (standard error).
     bool explain = false;
-    // --flash-tool [DIR]: report the flashing tool of DIR (default: the program's folder)
+    // --flash-tool [DIR]: report the flashing tool of DIR (default: the folder of trawlix.ini)
     // instead of searching.
     bool flashTool = false;
     std::string flashToolDir;

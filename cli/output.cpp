@@ -72,6 +72,14 @@ std::string FormatExplanation(std::vector<DeviceRecord> records, ScanOptions::Fo
     return out;
 }
 
+void ExplainMissingFactoryRoute(std::vector<DeviceRecord>& missing, const std::string& advice)
+{
+    for (DeviceRecord& record : missing) {
+        if (record.ip == "10.10.10.10")
+            record.failure = {ProbeFailureKind::NoRoute, advice};
+    }
+}
+
 std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Format format)
 {
     // Folder and section names come from the file system and a Windows INI: shown as UTF-8 when
@@ -99,7 +107,11 @@ std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Fo
                    CsvField(text(type.localVersion.value_or(""))) + "\n";
         break;
     case ScanOptions::Format::Table: {
-        out = "Flashing tool: " + (report.path.empty() ? std::string("none found") : TerminalText(text(report.path))) +
+        // Without a tool the folder is named, so the user knows where to put it.
+        out = "Flashing tool: " +
+              (report.path.empty()
+                   ? "none found" + (report.folder.empty() ? "" : " in " + TerminalText(text(report.folder)))
+                   : TerminalText(text(report.path))) +
               "\nOEM number:    " + (report.oem < 0 ? std::string("unknown") : std::to_string(report.oem)) + "\n";
         if (report.adapterTypes.empty())
             break;

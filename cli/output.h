@@ -14,10 +14,15 @@
 // line that counts the silent ones.
 [[nodiscard]] std::string FormatExplanation(std::vector<DeviceRecord> missing, ScanOptions::Format format);
 
-// What `trawlix-scan --flash-tool` reports: the tool found (path empty when none), its OEM number
-// (-1 unknown) and the adapter types of its "firmcast.ini".
+// Gives the factory address among `missing` the reason "no-route" with `advice`: without a route
+// it stays as silent as a switched-off adapter, and only the routing table tells the two apart.
+void ExplainMissingFactoryRoute(std::vector<DeviceRecord>& missing, const std::string& advice);
+
+// What `trawlix-scan --flash-tool` reports: the folder searched, the tool found (path empty when
+// none), its OEM number (-1 unknown) and the adapter types of its "firmcast.ini".
 struct FlashToolReport
 {
+    std::string folder;
     std::string path;
     int oem = -1;
     struct AdapterType

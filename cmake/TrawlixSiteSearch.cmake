@@ -1,8 +1,8 @@
 # The site search on a timer, installed with trawlix-scan and disabled until a site enables it:
 # the service and its timer, the user it runs as (sysusers.d), its right to write into
 # node_exporter's textfile folder (tmpfiles.d), its configuration under /etc, and the example
-# Prometheus rules. The package's maintainer scripts must run systemd-sysusers and
-# systemd-tmpfiles --create for these files, and keep the two /etc files as conffiles.
+# Prometheus rules. The package's postinst runs systemd-sysusers and systemd-tmpfiles --create for
+# these files, and packaging/debian/conffiles keeps the two /etc files as the administrator's.
 include(GNUInstallDirs)
 if(NOT TARGET trawlix-scan)
     return()

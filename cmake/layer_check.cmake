@@ -27,7 +27,8 @@ set(kLayerTable
     "ui              : app"
     "cli             : app"
     "tools           : ui"
-    "sim             : support/text")
+    "sim             : support/text"
+    "helper          : net")
 # The check's own test runs it with other tables.
 if(NOT "${LAYER_TABLE}" STREQUAL "")
     set(kLayerTable ${LAYER_TABLE})

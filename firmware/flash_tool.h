@@ -9,7 +9,8 @@
 
 #include "scan/record/device_record.h"
 
-// The vendor's flashing tool beside the program: finding it among the executables of a folder
+// The vendor's flashing tool in the folder the front ends name (the folder of trawlix.ini, which
+// is beside the program unless it is installed): finding it among the executables of a folder
 // by the original file name in its version resource, its OEM number from the name of its
 // folder, the firmware version its firmware folders hold for a model, and starting it against
 // an adapter. Everything here runs on the main window's thread.

@@ -1,11 +1,13 @@
 #include "net/http_client.h"
 
 #include <curl/curl.h>
+#include <openssl/ssl.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 namespace net {
 namespace {
@@ -80,6 +82,26 @@ bool UrlIsHttps(const std::string& url)
 // admits TLS 1.0 and 1.1, SHA-1 signatures, RSA-1024 keys and 1024-bit DHE groups. The TLS 1.3
 // suites are a separate list and stay as they are.
 constexpr const char* kAdapterCiphers = "DEFAULT:@SECLEVEL=0";
+
+// Many embedded TLS stacks of the adapters' generation never learnt secure renegotiation (RFC
+// 5746), and OpenSSL refuses such a server unless told otherwise. Only adapter connections are
+// told; the program never renegotiates, so the attack the extension prevents does not apply.
+extern "C" CURLcode AllowLegacyServer(CURL*, void* context, void*)
+{
+    SSL_CTX_set_options(static_cast<SSL_CTX*>(context), SSL_OP_LEGACY_SERVER_CONNECT);
+    return CURLE_OK;
+}
+
+// The context handed to the TLS callback is OpenSSL's only when the client library runs on it.
+bool TlsLibraryIsOpenSsl()
+{
+    static const bool openSsl = [] {
+        const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+        return info != nullptr && info->ssl_version != nullptr &&
+               std::string_view(info->ssl_version).substr(0, 8) == "OpenSSL/";
+    }();
+    return openSsl;
+}
 
 bool IsTlsError(CURLcode code)
 {
@@ -321,6 +343,14 @@ HttpResponse HttpSession::Impl::Transfer(const HttpRequest& request, const std::
     curl_easy_setopt(easy, CURLOPT_SSLVERSION,
                      static_cast<long>(adapter ? CURL_SSLVERSION_TLSv1_0 : CURL_SSLVERSION_DEFAULT));
     curl_easy_setopt(easy, CURLOPT_SSL_CIPHER_LIST, adapter ? kAdapterCiphers : nullptr);
+    if (TlsLibraryIsOpenSsl())
+        curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, adapter ? AllowLegacyServer : nullptr);
+    // Adapters are always reached directly: the proxy of an office network cannot see the LAN an
+    // adapter sits on (or sees another one with the same private addresses), and adapter requests
+    // may carry the LX400 password. The empty proxy overrides every proxy variable of the
+    // environment and "*" every no_proxy list; a server keeps what the environment says.
+    curl_easy_setopt(easy, CURLOPT_PROXY, adapter ? "" : nullptr);
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, adapter ? "*" : nullptr);
     const bool credentials = !request.user.empty() || !request.password.empty();
     curl_easy_setopt(easy, CURLOPT_USERNAME, credentials ? request.user.c_str() : nullptr);
     curl_easy_setopt(easy, CURLOPT_PASSWORD, credentials ? request.password.c_str() : nullptr);

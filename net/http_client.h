@@ -21,8 +21,9 @@ struct HttpLimits
 };
 
 // Whom a request goes to. Adapters are devices in the field whose firmware is rarely updated: their
-// connections take any certificate, TLS 1.0 and later, RSA key exchange and 1024-bit DHE groups.
-// Every other peer (the vendor's server) gets the system's TLS settings and certificate checks.
+// connections take any certificate, TLS 1.0 and later, RSA key exchange, 1024-bit DHE groups and
+// servers without secure renegotiation, and never go through a proxy. Every other peer (the
+// vendor's server) gets the system's TLS settings, certificate checks and the environment's proxy.
 enum class HttpPeer { Server, Adapter };
 
 struct HttpRequest
@@ -82,9 +83,9 @@ struct HttpResponse
 
 // One HTTP(S) client session: a connection that is reused between its requests, a cookie store
 // that carries cookies set by one response to the next requests, the program's user agent, and
-// the proxy of the environment. Transfers look at the stop token about every 100 ms and give up
-// when it is set. Redirects are followed by the session itself, so that each hop can be checked
-// before anything is sent. Not shared between threads.
+// for requests to a server the proxy of the environment. Transfers look at the stop token about
+// every 100 ms and give up when it is set. Redirects are followed by the session itself, so that
+// each hop can be checked before anything is sent. Not shared between threads.
 class HttpSession final
 {
 public:

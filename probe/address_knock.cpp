@@ -43,29 +43,18 @@ KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const n
 
 void KnockAddresses(const std::vector<Ipv4Address>& addresses, const std::vector<KnockPort>& ports,
                     const std::function<bool()>& stopRequested, const KnockReport& report,
-                    const net::EnvironmentLookup& environment, std::chrono::milliseconds connectTimeout)
+                    std::chrono::milliseconds connectTimeout)
 {
     if (connectTimeout.count() <= 0)
         connectTimeout = std::chrono::milliseconds(net::HttpLimits{}.connectTimeoutMs);
-    std::vector<std::uint32_t> knocked;
-    std::vector<std::size_t> indexOf; // position in `knocked` -> index in `addresses`
-    for (std::size_t i = 0; i < addresses.size(); ++i) {
-        const std::string text = addresses[i].Text();
-        const bool proxied = std::any_of(ports.begin(), ports.end(), [&](const KnockPort& port) {
-            return net::ReachedThroughProxy(port.scheme, text, environment);
-        });
-        if (proxied) {
-            report(i, KnockOutcome{KnockVerdict::Proxied, {}, {}});
-            continue;
-        }
-        knocked.push_back(htonl(addresses[i].Value()));
-        indexOf.push_back(i);
-    }
+    std::vector<std::uint32_t> knocked; // network byte order, as the sockets take them
+    knocked.reserve(addresses.size());
+    for (const Ipv4Address address : addresses)
+        knocked.push_back(htonl(address.Value()));
     std::vector<std::uint16_t> portNumbers;
     for (const KnockPort& port : ports)
         portNumbers.push_back(port.port);
-    net::KnockPorts(knocked, portNumbers, connectTimeout, stopRequested,
-                    [&](std::size_t at, std::span<const net::PortAnswer> answers) {
-                        report(indexOf[at], JudgeAnswers(ports, answers));
-                    });
+    net::KnockPorts(
+        knocked, portNumbers, connectTimeout, stopRequested,
+        [&](std::size_t at, std::span<const net::PortAnswer> answers) { report(at, JudgeAnswers(ports, answers)); });
 }

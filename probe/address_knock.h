@@ -1,6 +1,5 @@
 #pragma once
 
-#include "net/proxy_rule.h"
 #include "net/tcp_knock.h"
 #include "scan/record/probe_seam.h"
 
@@ -11,16 +10,18 @@
 #include <string>
 #include <vector>
 
-// A port the probes use, with the scheme they speak on it (the proxy rule depends on it).
-using KnockPort = ProbePort;
+// A port the probes use.
+struct KnockPort
+{
+    std::uint16_t port = 80;
+};
 
 // The discovery knock of the program's searches: every port of every address at once through a
-// plain TCP connect with the probes' own connect time-out. An address the HTTP layer would reach
-// through a proxy (on any of the ports' schemes) is not knocked, as a direct connect says nothing
-// about it; it is reported at once and probed as without the knock.
+// plain TCP connect with the probes' own connect time-out. The probes reach adapters directly
+// whatever proxy the environment names, so the knock's connect is the probes' own and judges
+// every address.
 void KnockAddresses(const std::vector<Ipv4Address>& addresses, const std::vector<KnockPort>& ports,
                     const std::function<bool()>& stopRequested, const KnockReport& report,
-                    const net::EnvironmentLookup& environment = net::ProcessEnvironment,
                     std::chrono::milliseconds connectTimeout = std::chrono::milliseconds(0));
 
 // The outcome for one address from the answers of its ports (in the order of `ports`).

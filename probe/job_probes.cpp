@@ -30,10 +30,10 @@ ProbeFailure RuledOutFailure(const std::vector<ProbeFamily>& families, const Kno
         return {};
     std::vector<FamilyFailure> failures;
     for (const ProbeFamily& family : families) {
-        const ProbePort port = family.port(useHttps);
+        const std::uint16_t port = family.port(useHttps);
         const auto dead = std::find_if(outcome.deadPorts.begin(), outcome.deadPorts.end(),
-                                       [&](const DeadPort& d) { return d.port == port.port; });
-        failures.push_back({family.name, port.port, dead != outcome.deadPorts.end() ? dead->why : ProbeFailure{}});
+                                       [port](const DeadPort& d) { return d.port == port; });
+        failures.push_back({family.name, port, dead != outcome.deadPorts.end() ? dead->why : ProbeFailure{}});
     }
     return CombineProbeFailures(failures);
 }
@@ -43,26 +43,18 @@ ProbeFailure RuledOutFailure(const std::vector<ProbeFamily>& families, const Kno
 const std::vector<ProbeFamily>& AdapterFamilies()
 {
     static const std::vector<ProbeFamily> families{
-        {"",
-         [](bool) {
-             return ProbePort{80, "http"};
-         },
-         FamilyProbe(ProbeLegacyAdapter)},
-        {"LX400",
-         [](bool https) {
-             return https ? ProbePort{443, "https"} : ProbePort{80, "http"};
-         },
-         FamilyProbe(ProbeApiAdapter)},
+        {"", [](bool) -> std::uint16_t { return 80; }, FamilyProbe(ProbeLegacyAdapter)},
+        {"LX400", [](bool https) -> std::uint16_t { return https ? 443 : 80; }, FamilyProbe(ProbeApiAdapter)},
     };
     return families;
 }
 
-std::vector<ProbePort> FamilyPorts(const std::vector<ProbeFamily>& families, bool useHttps)
+std::vector<std::uint16_t> FamilyPorts(const std::vector<ProbeFamily>& families, bool useHttps)
 {
-    std::vector<ProbePort> ports;
+    std::vector<std::uint16_t> ports;
     for (const ProbeFamily& family : families) {
-        const ProbePort port = family.port(useHttps);
-        if (std::none_of(ports.begin(), ports.end(), [&](const ProbePort& p) { return p.port == port.port; }))
+        const std::uint16_t port = family.port(useHttps);
+        if (std::find(ports.begin(), ports.end(), port) == ports.end())
             ports.push_back(port);
     }
     return ports;
@@ -78,11 +70,13 @@ JobProbes MakeJobProbes(const ProbeConfig& config)
     };
     probes.knock = [families = probes.families](const std::vector<Ipv4Address>& addresses, bool useHttps,
                                                 const std::function<bool()>& stopRequested, const KnockReport& report) {
-        KnockAddresses(addresses, FamilyPorts(families, useHttps), stopRequested,
-                       [&](std::size_t index, KnockOutcome outcome) {
-                           outcome.failure = RuledOutFailure(families, outcome, useHttps);
-                           report(index, std::move(outcome));
-                       });
+        std::vector<KnockPort> ports;
+        for (const std::uint16_t port : FamilyPorts(families, useHttps))
+            ports.push_back({port});
+        KnockAddresses(addresses, ports, stopRequested, [&](std::size_t index, KnockOutcome outcome) {
+            outcome.failure = RuledOutFailure(families, outcome, useHttps);
+            report(index, std::move(outcome));
+        });
     };
     return probes;
 }

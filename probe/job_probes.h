@@ -3,6 +3,7 @@
 #include "probe/probe_config.h"
 #include "scan/record/probe_seam.h"
 
+#include <cstdint>
 #include <vector>
 
 // The adapter families the program knows, in the order a job tries them: the legacy status page
@@ -15,4 +16,4 @@
 [[nodiscard]] JobProbes MakeJobProbes(const ProbeConfig& config = {});
 
 // The ports `families` speak on with the given LX400 scheme, each once, in family order.
-[[nodiscard]] std::vector<ProbePort> FamilyPorts(const std::vector<ProbeFamily>& families, bool useHttps);
+[[nodiscard]] std::vector<std::uint16_t> FamilyPorts(const std::vector<ProbeFamily>& families, bool useHttps);

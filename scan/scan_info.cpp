@@ -19,12 +19,12 @@ std::int32_t CScanInfo::Run()
     // for all of them.
     std::vector<FamilyFailure> failures;
     for (const ProbeFamily& family : probes.families) {
-        const ProbePort port = family.port ? family.port(useHttps) : ProbePort{};
-        const ProbeTarget target{address, port.port, user, password, useHttps, Token(), deadPorts};
+        const std::uint16_t port = family.port ? family.port(useHttps) : 80;
+        const ProbeTarget target{address, port, user, password, useHttps, Token(), deadPorts};
         ProbeResult result;
         // A port the knock found dead would fail the probe's connect just the same; the knock's
         // reason stands in for the probe's.
-        if (const ProbeFailure* dead = target.DeadPortReason(port.port))
+        if (const ProbeFailure* dead = target.DeadPortReason(port))
             record.failure = *dead;
         else if (family.probe)
             result = family.probe(target, record);
@@ -33,7 +33,7 @@ std::int32_t CScanInfo::Run()
                 record.updateText = probes.updateCheck(target, record, result.compactVersion);
             break;
         }
-        failures.push_back({family.name, port.port, std::exchange(record.failure, ProbeFailure{})});
+        failures.push_back({family.name, port, std::exchange(record.failure, ProbeFailure{})});
         if (record.found)
             break;
     }

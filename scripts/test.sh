@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs every dependency, builds Trawlix in all CI configurations and runs all tests:
 #   1. the layer check, and the core alone without Qt (a stray Qt include in the core fails here)
-#   2. g++ with -Werror: the whole suite, plus the formatting check
+#   2. g++ with -Werror: the whole suite, plus the formatting check; then the Debian package, built
+#      with Debian's hardening flags and checked by lintian, desktop-file-validate and appstreamcli
 #   3. clang with AddressSanitizer and UndefinedBehaviorSanitizer: the whole suite
 #   4. clang with ThreadSanitizer: thread, scan, probe and trace tests, the searches and the main window
 #   5. clang libFuzzer: a short run of every fuzz target over its seed corpus
@@ -29,6 +30,9 @@ cmake -S . -B "$OUT/gcc" -G Ninja -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gc
 cmake --build "$OUT/gcc" -j "$JOBS"
 cmake --build "$OUT/gcc" --target format-check
 ctest --test-dir "$OUT/gcc" -j "$JOBS" -LE fuzz
+
+step "Debian package: hardened build, lintian, desktop-file-validate, appstreamcli"
+"$ROOT/scripts/package.sh" "$OUT/pkg"
 
 step "clang AddressSanitizer + UndefinedBehaviorSanitizer: all tests"
 cmake -S . -B "$OUT/asan" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14 \

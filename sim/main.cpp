@@ -15,7 +15,7 @@
 namespace {
 
 const char* const kUsage =
-    "usage: trawlix-sim [--ready-file FILE] [--stats FILE] [--log FILE] NETWORK-FILE\n"
+    "Usage: trawlix-sim [--ready-file FILE] [--stats FILE] [--log FILE] NETWORK-FILE\n"
     "Serves the adapters, hostile hosts and vendor server that NETWORK-FILE describes (format: see\n"
     "sim/network_file.h and sim/networks/*.net). Adapters listen on their own address, on port 80\n"
     "(legacy, LX400 over http, hostile hosts), 443 (LX400 over https, with the TLS set-up the file\n"

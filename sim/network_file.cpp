@@ -48,6 +48,8 @@ constexpr std::pair<TlsSetup, const char*> kTlsSetups[] = {
     {TlsSetup::Expired, "expired"},
     {TlsSetup::NotYetValid, "not-yet-valid"},
     {TlsSetup::ClientCertificate, "client-cert"},
+    {TlsSetup::Tls10NoRenegotiation, "tls1.0-no-reneg"},
+    {TlsSetup::Tls12NoRenegotiation, "tls1.2-no-reneg"},
 };
 
 JsonMember ParseMember(const std::string& value)

@@ -58,6 +58,10 @@
 //           expired        as modern, the certificate expired a year ago
 //           not-yet-valid  as modern, the certificate is valid from next year on
 //           client-cert    TLS 1.2, asks for a client certificate and ends a handshake without one
+//           tls1.0-no-reneg, tls1.2-no-reneg   that version only, without secure renegotiation
+//                          (RFC 5746): the server never sends the renegotiation_info extension,
+//                          whatever the client offers, as embedded stacks of the LX400's
+//                          generation do; served through GnuTLS (certificate as modern)
 //   host ADDRESS KIND [ARGS]                       a misbehaving host; KIND is one of
 //       silent [PORT,...]        accepts TCP connections (default ports 80 and 443), never reads
 //                                and never writes
@@ -113,7 +117,9 @@ enum class TlsSetup {
     Ecdsa,
     Expired,
     NotYetValid,
-    ClientCertificate
+    ClientCertificate,
+    Tls10NoRenegotiation,
+    Tls12NoRenegotiation
 };
 [[nodiscard]] std::optional<TlsSetup> ParseTlsSetup(const std::string& name);
 [[nodiscard]] const char* TlsSetupName(TlsSetup setup);

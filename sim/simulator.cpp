@@ -1,6 +1,7 @@
 #include "sim/simulator.h"
 
 #include "sim/content.h"
+#include "sim/gnutls_server.h"
 #include "sim/lx400_auth.h"
 
 #include <httplib.h>
@@ -130,7 +131,16 @@ std::unique_ptr<httplib::Server> Simulator::MakeServer(const std::string& addres
                                                        std::string& error)
 {
     std::unique_ptr<httplib::Server> server;
-    if (tls != nullptr) {
+    if (tls != nullptr && TlsSetups::GnuTlsPriority(*tls) != nullptr) {
+        std::string certificate, key;
+        if (!tls_.Pem(*tls, address, certificate, key, error))
+            return nullptr;
+        server = MakeGnuTlsServer(TlsSetups::GnuTlsPriority(*tls), certificate, key, error);
+        if (!server) {
+            error = std::string("TLS set-up ") + TlsSetupName(*tls) + " for " + address + ": " + error;
+            return nullptr;
+        }
+    } else if (tls != nullptr) {
         const TlsSetup setup = *tls;
         std::string why;
         server = std::make_unique<httplib::SSLServer>(

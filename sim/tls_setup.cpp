@@ -4,6 +4,7 @@
 #include <openssl/core_names.h>
 #include <openssl/err.h>
 #include <openssl/param_build.h>
+#include <openssl/pem.h>
 
 namespace sim {
 
@@ -47,6 +48,7 @@ struct Profile
     bool oldSecurity = false; // security level 0: old protocols, small keys, SHA-1
     bool dh1024 = false;
     bool askClientCertificate = false;
+    const char* gnutlsPriority = nullptr; // served through GnuTLS with this priority string
 };
 
 Profile ProfileOf(TlsSetup setup, const std::string& address)
@@ -103,11 +105,49 @@ Profile ProfileOf(TlsSetup setup, const std::string& address)
         profile.maxVersion = TLS1_2_VERSION;
         profile.askClientCertificate = true;
         break;
+    case TlsSetup::Tls10NoRenegotiation:
+        profile.gnutlsPriority = "NORMAL:-VERS-ALL:+VERS-TLS1.0:%DISABLE_SAFE_RENEGOTIATION";
+        break;
+    case TlsSetup::Tls12NoRenegotiation:
+        profile.gnutlsPriority = "NORMAL:-VERS-ALL:+VERS-TLS1.2:%DISABLE_SAFE_RENEGOTIATION";
+        break;
     }
     return profile;
 }
 
 } // namespace
+
+const char* TlsSetups::GnuTlsPriority(TlsSetup setup)
+{
+    return ProfileOf(setup, {}).gnutlsPriority;
+}
+
+bool TlsSetups::Pem(TlsSetup setup, const std::string& address, std::string& certificate, std::string& key,
+                    std::string& error)
+{
+    const Profile profile = ProfileOf(setup, address);
+    EVP_PKEY* pkey = Key(profile.certificate.key, error);
+    if (pkey == nullptr)
+        return false;
+    const Certificate made = MakeCertificate(pkey, profile.certificate, error);
+    if (!made.cert)
+        return false;
+    std::unique_ptr<BIO, decltype(&BIO_free)> certText(BIO_new(BIO_s_mem()), BIO_free);
+    std::unique_ptr<BIO, decltype(&BIO_free)> keyText(BIO_new(BIO_s_mem()), BIO_free);
+    if (!certText || !keyText || PEM_write_bio_X509(certText.get(), made.cert.get()) != 1 ||
+        PEM_write_bio_PrivateKey(keyText.get(), made.key.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1) {
+        error = OpenSslError(std::string("TLS set-up ") + TlsSetupName(setup) + " for " + address + ": PEM");
+        return false;
+    }
+    auto text = [](BIO* bio) {
+        char* data = nullptr;
+        const long size = BIO_get_mem_data(bio, &data);
+        return std::string(data, static_cast<std::size_t>(size > 0 ? size : 0));
+    };
+    certificate = text(certText.get());
+    key = text(keyText.get());
+    return true;
+}
 
 EVP_PKEY* TlsSetups::Key(KeyKind kind, std::string& error)
 {

@@ -8,6 +8,7 @@
 #include "support/trace/xdbg_message_box.h"
 #include "ui/firmware_dlg.h"
 #include "ui/framework/gui_queue_bridge.h"
+#include "ui/framework/qt_translations.h"
 #include "ui/framework/template_dialog.h"
 #include "ui/trawlix_dlg.h"
 
@@ -18,6 +19,7 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTranslator>
 
 #include <memory>
 
@@ -78,7 +80,9 @@ XDbgBoxAnswer TraceBox(const jwin::MessageQueue::Handle& gui, const char* captio
 
 } // namespace
 
-CTrawlixApp::CTrawlixApp(std::string settingsPath) : settingsPath_(std::move(settingsPath)) {}
+CTrawlixApp::CTrawlixApp(std::string settingsPath, std::string toolFolder)
+    : settingsPath_(std::move(settingsPath)), toolFolder_(std::move(toolFolder))
+{}
 
 void CTrawlixApp::InitInstance()
 {
@@ -97,6 +101,8 @@ void CTrawlixApp::ExitInstance()
 int CTrawlixApp::Run(QApplication& application)
 {
     InitInstance();
+    // Qt's own dialogs and buttons speak the language of the program's texts.
+    const std::unique_ptr<QTranslator> qtTexts = trawlix::ui::InstallQtTranslations(trawlix::CurrentLanguage());
     application.setWindowIcon(ProgramImage(155));
     trawlix::ui::GuiQueueBridge bridge;
     const jwin::MessageQueue::Handle gui = bridge.Queue();
@@ -109,12 +115,12 @@ int CTrawlixApp::Run(QApplication& application)
         const std::string vendorHost = probes.updateServer;
 
         CTrawlixDlg window(settings_, MakeJobProbes(probes));
-        window.updateFirmwareCommand = [&window, vendorHost] {
+        window.updateFirmwareCommand = [&window, vendorHost, toolFolder = toolFolder_] {
             FirmwareCommandScreen screen(&window);
             FirmwareCommandContext context;
             context.selected = window.SelectedRecord();
             context.tool = &window.FlashTool();
-            context.toolFolder = ModuleDirectory();
+            context.toolFolder = toolFolder;
             context.vendorHost = vendorHost;
             OnUpdateFirmware(context, screen);
         };

@@ -12,7 +12,8 @@ class QApplication;
 class CTrawlixApp final
 {
 public:
-    explicit CTrawlixApp(std::string settingsPath);
+    // `toolFolder` is where the Update Firmware command looks for the vendor's flashing tool.
+    CTrawlixApp(std::string settingsPath, std::string toolFolder);
 
     // Runs the main window on the given application; returns the process exit status.
     int Run(QApplication& application);
@@ -24,5 +25,6 @@ private:
     void ExitInstance();
 
     std::string settingsPath_;
+    std::string toolFolder_;
     AppSettings settings_;
 };

@@ -4,7 +4,6 @@
 
 #include "resources/string_table.h"
 #include "support/text/strings.h"
-#include "support/text/system.h"
 #include "ui/about_dialog.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/utf8_text.h"
@@ -47,12 +46,12 @@ UrlOpener DesktopUrlOpener()
     return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
-CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRoute, UrlOpener openUrl, QWidget* parent)
+CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, FactoryRouteAccess route, UrlOpener openUrl,
+                         QWidget* parent)
     : TemplateDialog(102, parent), app_(app), probes_(std::move(probes)),
-      search_([this](const DeviceRecord& record) { OnScanResult(record, this); }), runRoute_(std::move(runRoute)),
+      search_([this](const DeviceRecord& record) { OnScanResult(record, this); }), route_(std::move(route)),
       openUrl_(std::move(openUrl)), guiQueue_(jwin::MessageQueue::Current())
 {
-    isAdministrator = [] { return IsUserAdministrator() != 0; };
     progress_ = ControlAs<QProgressBar>(kIdProgress);
     DeviceList::Window commands;
     commands.rowSelected = [this](int row) { OnRowSelected(row); };
@@ -131,8 +130,9 @@ bool CTrawlixDlg::OnInitDialog()
 {
     TemplateDialog::OnInitDialog();
 
-    // The route to the factory address; a failure shows as the No-route hint after a search.
-    (void)AddHostRoute("localhost", kDefaultAddress, runRoute_);
+    // The route to the factory address, when the program may change routes; without the right the
+    // No-route hint offers to have the system add it after a search.
+    (void)AddHostRoute(kDefaultAddress, route_.system);
 
     CopyToWindow(app_, settings_, interfaceAddresses);
     initialised_ = true;
@@ -287,7 +287,6 @@ void CTrawlixDlg::DeliverRecord(const DeviceRecord& record)
 void CTrawlixDlg::EndOfSearch()
 {
     UpdateAfterSearch();
-    NoRouteCheck();
     SetStartStopImages(false);
     SetButtonText(kIdStartStop, TextId::StartSearch);
     EnableButton(kIdStartStop, true);
@@ -297,16 +296,22 @@ void CTrawlixDlg::EndOfSearch()
     UpdateNetworkLabel({});
     searching_ = false;
     SetPointer(PointerState::Idle);
+    NoRouteCheck();
 }
 
 void CTrawlixDlg::NoRouteCheck()
 {
-    if (!ShouldShowNoRoute(defaultAddressFound_, settings_.scanDefaultAddress != 0,
-                           isAdministrator && isAdministrator(), app_.suppressNoRoute))
-        return;
-    CNoRoute dialog(this);
-    if (dialog.exec() == trawlix::ui::kIdOk)
-        app_.suppressNoRoute = dialog.dontShowAgain != 0;
+    // Once the window is idle and the delivery that ended the search has returned; a route added
+    // from the hint is searched at once.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!searching_ && isVisible() &&
+                RunNoRouteHint(this, route_, defaultAddressFound_, settings_.scanDefaultAddress != 0,
+                               app_.suppressNoRoute))
+                OnStartStopSearch();
+        },
+        Qt::QueuedConnection);
 }
 
 void CTrawlixDlg::StepProgress()

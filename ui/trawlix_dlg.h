@@ -13,6 +13,7 @@
 #include "ui/device_list.h"
 #include "ui/framework/app_message.h"
 #include "ui/framework/template_dialog.h"
+#include "ui/no_route_dialog.h"
 
 #include <QString>
 #include <QUrl>
@@ -55,8 +56,9 @@ public:
 
     // `app` is the application's settings object: read when the window opens, written back when
     // it closes, and the home of the run-wide "don't show the No-route hint" choice. `probes`
-    // are the adapter probes of the search; `runRoute` runs the route command at start-up.
-    CTrawlixDlg(AppSettings& app, JobProbes probes, CommandRunner runRoute = SystemCommandRunner(),
+    // are the adapter probes of the search; `route` reaches the routing table (the route to the
+    // factory address at start-up, the No-route hint) and the helper that adds the route.
+    CTrawlixDlg(AppSettings& app, JobProbes probes, FactoryRouteAccess route = {},
                 UrlOpener openUrl = DesktopUrlOpener(), QWidget* parent = nullptr);
     ~CTrawlixDlg() override;
 
@@ -65,8 +67,6 @@ public:
     std::function<void()> updateFirmwareCommand;
     // The machine's addresses for the local networks offered and searched.
     InterfaceAddressSource interfaceAddresses = SystemInterfaceAddresses;
-    // Whether the program may change routes (the No-route hint is for users who may not).
-    std::function<bool()> isAdministrator;
 
     // The scan callback, the search's sink: `context` is the window, or null. Called on the probe
     // jobs' threads and, for the end-of-search record, on the controller's thread, under the scan
@@ -132,8 +132,8 @@ private:
     void EnableButton(int id, bool enable);
     void OnStartSearchMessage();
     void OnFirstStartMessage();
-    // Closing while a delivery runs on this thread (a No-route hint open inside it) would wait
-    // for a controller that waits for us; the close is done once the delivery has returned.
+    // Closing while a delivery runs on this thread (a dialog open inside it) would wait for a
+    // controller that waits for us; the close is done once the delivery has returned.
     bool DeferCloseDuringDelivery(int result);
     [[nodiscard]] QString ButtonCaption(int id) const;
 
@@ -152,7 +152,7 @@ private:
     std::uint16_t progressMax_ = 0;
     int progressPos_ = 0;
 
-    CommandRunner runRoute_;
+    FactoryRouteAccess route_;
     UrlOpener openUrl_;
     jwin::MessageQueue::Handle guiQueue_;
 

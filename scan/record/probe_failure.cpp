@@ -18,6 +18,8 @@ const char* ProbeFailureKey(ProbeFailureKind kind)
         return "";
     case ProbeFailureKind::Silent:
         return "silent";
+    case ProbeFailureKind::NoRoute:
+        return "no-route";
     case ProbeFailureKind::Refused:
         return "refused";
     case ProbeFailureKind::TlsFailed:

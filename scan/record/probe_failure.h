@@ -10,6 +10,7 @@ enum class ProbeFailureKind {
     None,
     // The network: nothing answered, or nothing would talk.
     Silent,  // no answer at all (no connection within the time-out, no route)
+    NoRoute, // the routing table has no direct route to the address (the factory address)
     Refused, // the connection was refused
     // The transfer: a connection was made, but no usable answer came over it.
     TlsFailed,        // the TLS handshake failed or got no answer

@@ -15,8 +15,7 @@ enum class KnockVerdict : std::uint8_t {
     NotKnocked, // no knock: the pass is off, the search ended first, or it could not be made here
     Answered,   // a port accepted a connection: the address is probed
     Refused,    // every port refused: no probe, the address has no adapter
-    Silent,     // no port answered within the connect time-out (some may have refused): no probe
-    Proxied     // the HTTP layer reaches it through a proxy, so the knock says nothing: probed
+    Silent      // no port answered within the connect time-out (some may have refused): no probe
 };
 
 // A port on which the knock got no connection, and why, in the words a probe that tried it would
@@ -76,21 +75,12 @@ struct ProbeResult
 
 using ProbeFunction = std::function<ProbeResult(const ProbeTarget& target, DeviceRecord& record)>;
 
-// A port a family speaks on, with the scheme it speaks there (the proxy rule depends on it).
-struct ProbePort
-{
-    std::uint16_t port = 80;
-    std::string scheme = "http";
-
-    bool operator==(const ProbePort&) const = default;
-};
-
 // One adapter family: how the reasons name it (empty for the plain status page on port 80), the
 // port it speaks on, which may follow the search's HTTPS setting, and its probe.
 struct ProbeFamily
 {
     std::string name;
-    std::function<ProbePort(bool useHttps)> port;
+    std::function<std::uint16_t(bool useHttps)> port;
     ProbeFunction probe;
 };
 

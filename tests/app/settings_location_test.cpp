@@ -59,6 +59,19 @@ TEST(SettingsLocation, ChoosesTheProgramFolderOrThePerUserFile)
     EXPECT_EQ(SettingsFilePath(usrLike), "/usrlocal/trawlix/trawlix.ini");
 }
 
+TEST(SettingsLocation, TheFlashingToolIsLookedForBesideTheSettings)
+{
+    // Run from its own folder: beside the program; installed: the per-user folder, where a
+    // user can put the tool; with no place for settings at all: still the program's folder.
+    EXPECT_EQ(FlashToolFolder(Environment(true, "", "/home/u")), "/opt/trawlix/bin/");
+    EXPECT_EQ(FlashToolFolder(Environment(false, "", "/home/u")), "/home/u/.config/trawlix/");
+    EXPECT_EQ(FlashToolFolder(Environment(false, "/x/config", "/home/u")), "/x/config/trawlix/");
+    EXPECT_EQ(FlashToolFolder(Environment(false, "", "")), "/opt/trawlix/bin/");
+    SettingsEnvironment installed = Environment(true, "", "/home/u");
+    installed.programDirectory = "/usr/bin/";
+    EXPECT_EQ(FlashToolFolder(installed), "/home/u/.config/trawlix/");
+}
+
 TEST(SettingsLocation, SystemEnvironment)
 {
     const SettingsEnvironment environment = SystemSettingsEnvironment();

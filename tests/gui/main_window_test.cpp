@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -36,11 +37,13 @@
 #include <algorithm>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <net/if.h>
 #include <optional>
 #include <set>
 #include <string>
@@ -227,6 +230,51 @@ DeviceRecord Device(const std::string& ip, const std::string& model, int updateS
     return record;
 }
 
+// The routing table and pkexec as the window meets them: one wired interface with a link, eth7;
+// a route to the factory address or none; the routes the window tried to add itself (the kernel
+// refuses: no right) and every run of the helper, which adds the route when it ends with 0.
+struct FakeRoutes
+{
+    bool present = true;
+    int helperStatus = 0;
+    std::vector<int> added;
+    std::vector<std::string> helperRuns;
+    // What else the helper's success changes (an adapter that can be reached now).
+    std::function<void()> whenAdded;
+
+    FactoryRouteAccess Access()
+    {
+        FactoryRouteAccess access;
+        access.system.links = [] {
+            net::LinkInfo eth7;
+            eth7.index = 2;
+            eth7.name = "eth7";
+            eth7.flags = IFF_UP | IFF_RUNNING | 0x10000; // IFF_LOWER_UP
+            eth7.type = 1;
+            return net::LinkList{{eth7}, 0};
+        };
+        access.system.wireless = [](const net::LinkInfo&) { return false; };
+        access.system.lookup = [this](std::uint32_t) {
+            return present ? net::RouteLookup{net::RouteLookup::Kind::OnLink, 2, 0}
+                           : net::RouteLookup{net::RouteLookup::Kind::None, 0, ENETUNREACH};
+        };
+        access.system.add = [this](std::uint32_t, int index) {
+            added.push_back(index);
+            return EPERM;
+        };
+        access.helper = [this](QObject* owner, const std::string& interfaceName, std::function<void(int)> finished) {
+            helperRuns.push_back(interfaceName);
+            if (helperStatus == 0) {
+                present = true;
+                if (whenAdded)
+                    whenAdded();
+            }
+            QTimer::singleShot(0, owner, [finished, status = helperStatus] { finished(status); });
+        };
+        return access;
+    }
+};
+
 std::vector<InterfaceAddress> OneInterface()
 {
     InterfaceAddress address;
@@ -253,21 +301,17 @@ protected:
     }
     ~MainWindowTest() override { SetLanguage(Language::English); }
 
-    // Builds and opens the window with the fake network, a route runner that only records, and
-    // a URL opener that records.
-    std::unique_ptr<CTrawlixDlg> Open(bool administrator = true)
+    // Builds and opens the window with the fake network, the fake routing table (with or without
+    // a route to the factory address) and a URL opener that records.
+    std::unique_ptr<CTrawlixDlg> Open(bool routePresent = true)
     {
-        auto runRoute = [this](const std::vector<std::string>& argv) {
-            routeCommands.push_back(argv);
-            return 0;
-        };
+        routes.present = routePresent;
         auto openUrl = [this](const QUrl& url) {
             openedUrls.push_back(url.toString());
             return true;
         };
-        auto window = std::make_unique<CTrawlixDlg>(app, network.Probes(), runRoute, openUrl);
+        auto window = std::make_unique<CTrawlixDlg>(app, network.Probes(), routes.Access(), openUrl);
         window->interfaceAddresses = OneInterface;
-        window->isAdministrator = [administrator] { return administrator; };
         window->show();
         return window;
     }
@@ -319,16 +363,18 @@ protected:
     {
         return window.List()->visualRect(window.List()->model()->index(row, column)).center();
     }
+    // A search to its end, and the No-route hint if one follows it (once the window is idle).
     static void RunSearch(CTrawlixDlg& window)
     {
         Click(window, CTrawlixDlg::kIdStartStop);
         ASSERT_TRUE(WaitUntil([&] { return !window.IsSearching(); }));
+        QCoreApplication::processEvents();
     }
 
     trawlix::ui::GuiQueueBridge bridge{[](int) {}};
     AppSettings app;
     FakeNetwork network;
-    std::vector<std::vector<std::string>> routeCommands;
+    FakeRoutes routes;
     std::vector<QString> openedUrls;
 };
 
@@ -581,10 +627,10 @@ TEST_F(MainWindowTest, NoRouteHintConditionsAndItsCheckBox)
         };
     };
     {
-        // An administrator, or an adapter found at the default address: never.
-        auto admin = Open(true);
+        // A route to the default address, or an adapter found there: never.
+        auto routed = Open(true);
         const auto hints = AnswerDialogs<CNoRoute>(answer(false, true));
-        RunSearch(*admin);
+        RunSearch(*routed);
         EXPECT_EQ(hints->load(), 0);
     }
     {
@@ -595,11 +641,11 @@ TEST_F(MainWindowTest, NoRouteHintConditionsAndItsCheckBox)
         EXPECT_TRUE(window->DefaultAddressFound());
         EXPECT_EQ(hints->load(), 0);
     }
-    // A user who may not add the route, and nothing answers at the default address.
+    // No route to the default address, and nothing answers there.
     FakeNetwork silent;
-    auto window = std::make_unique<CTrawlixDlg>(
-        app, silent.Probes(), [](const std::vector<std::string>&) { return 0; }, [](const QUrl&) { return true; });
-    window->isAdministrator = [] { return false; };
+    routes.present = false;
+    auto window =
+        std::make_unique<CTrawlixDlg>(app, silent.Probes(), routes.Access(), [](const QUrl&) { return true; });
     window->interfaceAddresses = OneInterface;
     window->show();
     {
@@ -620,6 +666,58 @@ TEST_F(MainWindowTest, NoRouteHintConditionsAndItsCheckBox)
         RunSearch(*window);
         EXPECT_EQ(hints->load(), 0);
     }
+}
+
+TEST_F(MainWindowTest, TheHintOpensOnlyOnceTheWindowIsIdleAgain)
+{
+    app.scanRange = false;
+    auto window = Open(false);
+    // How the window looked each time the hint was up.
+    std::vector<std::string> seen;
+    const auto hints = AnswerDialogs<CNoRoute>([&](CNoRoute& dialog) {
+        const bool idle = !window->IsSearching() &&
+                          Text(*window, CTrawlixDlg::kIdStartStop) == QStringLiteral("&Start search") &&
+                          Enabled(*window, CTrawlixDlg::kIdSettings) && Enabled(*window, CTrawlixDlg::kIdStartStop) &&
+                          window->Pointer() == trawlix::ui::PointerState::Idle;
+        seen.push_back(idle ? "idle" : "busy");
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    // The natural end of a search.
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    ASSERT_TRUE(WaitUntil([&] { return hints->load() == 1; }));
+    // A search the user stops.
+    network.Hang("10.10.10.10");
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    ASSERT_TRUE(WaitUntil([&] { return network.hangingNow.load() == 1; }));
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    ASSERT_TRUE(WaitUntil([&] { return hints->load() == 2; }));
+    EXPECT_EQ(seen, (std::vector<std::string>{"idle", "idle"}));
+}
+
+TEST_F(MainWindowTest, TheRouteAddedFromTheHintIsSearchedAtOnce)
+{
+    app.scanRange = false;
+    auto window = Open(false);
+    // At start the window tried the route itself, through eth7; the kernel refused (no right).
+    EXPECT_EQ(routes.added, std::vector<int>{2});
+    // The helper's route makes the adapter at the factory address reachable.
+    routes.whenAdded = [this] { network.Add(Device("10.10.10.10", "factory")); };
+    routes.helperStatus = 126; // the first time, the password prompt is dismissed
+    const auto hints = AnswerDialogs<CNoRoute>([this](CNoRoute& dialog) {
+        auto* add = dialog.ControlAs<QPushButton>(CNoRoute::kIdAddRoute);
+        if (!add->isEnabled())
+            return;
+        if (routes.helperRuns.size() == 1)
+            routes.helperStatus = 0;
+        QTest::mouseClick(add, Qt::LeftButton);
+    });
+    RunSearch(*window);
+    ASSERT_TRUE(WaitUntil([&] { return Column(*window, 0) == QStringList{QStringLiteral("factory")}; }));
+    EXPECT_EQ(routes.helperRuns, (std::vector<std::string>{"eth7", "eth7"}));
+    EXPECT_TRUE(window->DefaultAddressFound());
+    ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
+    EXPECT_TRUE(RowSelected(*window, 0));
+    EXPECT_FALSE(app.suppressNoRoute);
 }
 
 TEST_F(MainWindowTest, VisitDeviceUsesHttpsOnlyForLx400WithHttpsOn)
@@ -669,8 +767,7 @@ TEST_F(MainWindowTest, ExitDuringASearchStopsItAndHandsTheSettingsBack)
 
 TEST_F(MainWindowTest, ClosingWhileTheNoRouteHintIsOpenClosesBoth)
 {
-    // The hint of a natural end runs inside the controller's delivery; a close (the close box, a
-    // signal) must not wait for the controller that waits for the hint.
+    // A close (the close box, a signal) while the hint of a natural end is open ends both.
     app.scanRange = false;
     auto window = Open(false);
     CTrawlixDlg* const target = window.get();
@@ -708,8 +805,7 @@ TEST_F(MainWindowTest, SettingsConfirmedUpdateTheLabelAndTheLogin)
 
 TEST_F(MainWindowTest, AWindowClosedBeforeItOpenedLeavesTheSettingsAlone)
 {
-    CTrawlixDlg window(
-        app, network.Probes(), [](const std::vector<std::string>&) { return 0; }, [](const QUrl&) { return true; });
+    CTrawlixDlg window(app, network.Probes(), routes.Access(), [](const QUrl&) { return true; });
     window.reject();
     EXPECT_EQ(app.subnet, "192.168.1.*");
     EXPECT_EQ(app.lastHost, 12);

@@ -4,6 +4,8 @@
 #include "resources/string_table.h"
 #include "testsupport/child_process.h"
 #include "testsupport/private_network.h"
+#include "testsupport/recording_proxy.h"
+#include "testsupport/scoped_environment.h"
 #include "testsupport/temp_folder.h"
 #include "ui/framework/gui_queue_bridge.h"
 #include "ui/trawlix_dlg.h"
@@ -95,11 +97,13 @@ protected:
     {
         ProbeConfig probes;
         probes.updateServer = updateServer;
-        auto noRoute = [](const std::vector<std::string>&) { return 0; };
+        // The namespace's own routing table, where the factory address is the machine's own; no
+        // helper is ever run from here.
+        FactoryRouteAccess route;
+        route.helper = {};
         auto noBrowser = [](const QUrl&) { return true; };
-        auto window = std::make_unique<CTrawlixDlg>(app, MakeJobProbes(probes), noRoute, noBrowser);
+        auto window = std::make_unique<CTrawlixDlg>(app, MakeJobProbes(probes), route, noBrowser);
         window->interfaceAddresses = [] { return std::vector<InterfaceAddress>{}; };
-        window->isAdministrator = [] { return true; };
         window->show();
         return window;
     }
@@ -167,6 +171,28 @@ TEST_F(WindowOnSimulatedNetwork, SearchListsEveryAdapterAndEndsWithTheFirstRowSe
     EXPECT_EQ(window->Pointer(), trawlix::ui::PointerState::Idle);
 }
 
+TEST_F(WindowOnSimulatedNetwork, AdaptersAreReachedDirectlyWithEveryProxyVariableSet)
+{
+    testsupport::RecordingProxy proxy;
+    const testsupport::ScopedEnvironment environment(testsupport::EveryProxyVariable(proxy.Url()));
+    app.subnet = "10.56.0.*";
+    app.lastHost = 6;
+    auto window = Open();
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
+
+    EXPECT_EQ(Column(*window, 5),
+              (QStringList{QStringLiteral("10.10.10.10"), QStringLiteral("10.56.0.1"), QStringLiteral("10.56.0.3"),
+                           QStringLiteral("10.56.0.4"), QStringLiteral("10.56.0.5")}));
+    // The vendor's answers came through the proxy, and nothing else did.
+    EXPECT_EQ(Cell(*window, QStringLiteral("10.56.0.1"), 2), QStringLiteral("Available (4.30)"));
+    EXPECT_EQ(Cell(*window, QStringLiteral("10.56.0.3"), 2), QStringLiteral("Available (1.80)"));
+    const std::vector<std::string> hosts = proxy.Hosts();
+    EXPECT_FALSE(hosts.empty());
+    for (const std::string& host : hosts)
+        EXPECT_EQ(host, "10.99.0.1");
+}
+
 TEST_F(WindowOnSimulatedNetwork, StopWithTenHangingHostsReturnsToIdleAtOnce)
 {
     app.subnet = "10.58.0.*";
@@ -216,17 +242,19 @@ TEST_F(WindowOnSimulatedNetwork, ListsAdaptersOfEveryTlsSetUpAndBehindRedirects)
     app.scanDefaultAddress = false;
 
     app.subnet = "192.168.80.*";
-    app.lastHost = 11;
+    app.lastHost = 13;
     auto window = Open("10.99.0.2");
     Click(*window, CTrawlixDlg::kIdStartStop);
     ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
     QStringList expected;
-    for (int host = 1; host <= 11; ++host)
+    for (int host = 1; host <= 13; ++host)
         expected << QStringLiteral("192.168.80.%1").arg(host);
     expected.sort();
     EXPECT_EQ(Column(*window, 5), expected);
     EXPECT_EQ(Cell(*window, QStringLiteral("192.168.80.2"), 6), QStringLiteral("TLS 1.0, RSA-1024, SHA-1"));
     EXPECT_EQ(Cell(*window, QStringLiteral("192.168.80.6"), 2), QStringLiteral("Available (1.80)"));
+    EXPECT_EQ(Cell(*window, QStringLiteral("192.168.80.13"), 6),
+              QStringLiteral("TLS 1.2 without secure renegotiation"));
 
     app.subnet = "192.168.81.*";
     app.lastHost = 20;
@@ -234,7 +262,8 @@ TEST_F(WindowOnSimulatedNetwork, ListsAdaptersOfEveryTlsSetUpAndBehindRedirects)
     Click(*window, CTrawlixDlg::kIdStartStop);
     ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
     EXPECT_EQ(Column(*window, 5), (QStringList{QStringLiteral("192.168.81.1"), QStringLiteral("192.168.81.10"),
-                                               QStringLiteral("192.168.81.2"), QStringLiteral("192.168.81.3")}));
+                                               QStringLiteral("192.168.81.2"), QStringLiteral("192.168.81.3"),
+                                               QStringLiteral("192.168.81.5")}));
     EXPECT_EQ(Cell(*window, QStringLiteral("192.168.81.3"), 6), QStringLiteral("HTTPS only"));
     EXPECT_EQ(Cell(*window, QStringLiteral("192.168.81.1"), 2), QStringLiteral("Available (4.30)"));
 }

@@ -16,6 +16,7 @@
 
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <mutex>
@@ -169,6 +170,36 @@ TEST_F(ScanProgram, HandEditedSubnetsAreNeitherLookedUpNorContacted)
     ASSERT_NO_FATAL_FAILURE(RunSearch(window, plan));
     EXPECT_EQ(window.delivered, 2);
     EXPECT_EQ(window.found, 2);
+}
+
+// Nothing can answer at the factory address without a route to it: --explain says so, with the
+// command that adds one through the wired interface that has a link, and only then.
+TEST_F(ScanProgram, ExplainNamesAMissingRouteToTheFactoryAddressWithTheCommand)
+{
+    auto explain = [](const char* format) {
+        const std::unique_ptr<ChildProcess> scan(
+            RunScan({"--no-range", "--explain", "--no-progress", "--format", format, "--update-server", "10.99.0.1"}));
+        EXPECT_EQ(scan->ExitCode(), 0) << scan->Errors();
+        return scan->Errors();
+    };
+    // Loopback only: no route, and no cable to put one on.
+    EXPECT_EQ(explain("table"), "10.10.10.10: no route to the factory address, and no wired interface has a link: "
+                                "plug the adapter in, then add the route as root with: "
+                                "ip route add 10.10.10.10/32 dev INTERFACE\n"
+                                "0 addresses did not answer at all\n");
+    // A cable with a link (its peer a port of a bridge that stays down, so only trxc0 fits).
+    ASSERT_EQ(std::system("ip link add trxc0 type veth peer name trxc1 && ip link add trxcbr type bridge && "
+                          "ip link set trxc1 master trxcbr && ip link set trxc1 up && ip link set trxc0 up"),
+              0);
+    EXPECT_EQ(explain("json"),
+              "[\n  {\"ip\": \"10.10.10.10\", \"reason\": \"no-route\", \"detail\": \"no route to the factory "
+              "address; add one through the interface the adapter is plugged into, as root: ip route add "
+              "10.10.10.10/32 dev trxc0\"}\n]\n");
+    // With the route, an address that stays silent is just that.
+    ASSERT_EQ(std::system("ip route add 10.10.10.10/32 dev trxc0"), 0);
+    EXPECT_EQ(explain("table"), "1 address did not answer at all\n");
+    EXPECT_EQ(std::system("ip link del trxc0 && ip link del trxcbr"), 0);
+    ExpectNoTraffic("the factory address");
 }
 
 TEST_F(ScanProgram, WrongSubnetArgumentsExitTwoBeforeAnyTraffic)

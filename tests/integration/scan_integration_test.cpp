@@ -345,43 +345,6 @@ TEST_F(SimulatedNetwork, JobsSkipTheRequestsOfADeadPortOnly)
     }
 }
 
-// A network where nothing answers: its addresses are routed into a tun device nobody reads.
-bool RouteSilentNetwork(const char* network)
-{
-    static const bool tun = std::system("ip tuntap add dev tun7 mode tun && ip link set tun7 up") == 0;
-    return tun && std::system((std::string("ip route add ") + network + " dev tun7").c_str()) == 0;
-}
-
-TEST_F(SimulatedNetwork, AddressesReachedThroughAProxyAreProbedWithoutAKnock)
-{
-    if (!RouteSilentNetwork("10.59.0.0/24"))
-        GTEST_SKIP() << "no tun device";
-    // The proxy answers every request with 502; what reaches it shows which addresses were probed.
-    testsupport::LoopbackHttpServer proxy(
-        [](const auto&) { return testsupport::LoopbackHttpServer::Respond(502, "no upstream"); });
-    const std::string proxyUrl = "http://" + proxy.Authority();
-    ChildProcess scan(TRAWLIX_SCAN_PATH,
-                      {"--no-default-address", "--first", "1", "--last", "30", "--no-progress", "--format", "csv",
-                       "--update-server", "10.99.0.1", "10.59.0.*"},
-                      {"http_proxy=" + proxyUrl, "https_proxy=" + proxyUrl, "no_proxy=10.99.0.1,10.59.0.16/28"});
-    ASSERT_TRUE(scan.Wait(60s));
-    EXPECT_EQ(scan.ExitCode(), 0) << scan.Errors();
-    EXPECT_EQ(scan.Output().find("10.59.0."), std::string::npos); // no rows
-
-    std::set<std::string> throughProxy;
-    for (const auto& request : proxy.Requests()) {
-        // "http://10.59.0.5/net.shtml" for the page, "10.59.0.5:443" for the tunnel to the JSON interface.
-        std::string host = request.target;
-        if (host.rfind("http://", 0) == 0)
-            host = host.substr(7, host.find('/', 7) - 7);
-        throughProxy.insert(host.substr(0, host.find(':')));
-    }
-    std::set<std::string> expected;
-    for (int host = 1; host <= 15; ++host)
-        expected.insert("10.59.0." + std::to_string(host));
-    EXPECT_EQ(throughProxy, expected);
-}
-
 // Lets a running trawlix-scan work for `after`, then presses Ctrl-C and waits for it to end. The
 // time it took to stop is recorded, not judged: bench/ measures it.
 void InterruptAfter(ChildProcess& scan, std::chrono::milliseconds after)
@@ -399,7 +362,7 @@ void InterruptAfter(ChildProcess& scan, std::chrono::milliseconds after)
 
 TEST_F(SimulatedNetwork, InterruptDuringThePassEndsTheSearchAtOnce)
 {
-    if (!RouteSilentNetwork("10.60.0.0/24"))
+    if (!testsupport::RouteSilentNetwork("10.60.0.0/24"))
         GTEST_SKIP() << "no tun device";
     ChildProcess scan(TRAWLIX_SCAN_PATH, {"--lang", "en", "--no-progress", "--no-default-address", "--update-server",
                                           "10.99.0.1", "10.60.0.*"});

@@ -36,7 +36,7 @@ JobProbes StandInProbes(VendorAnswers* answers)
 {
     JobProbes probes;
     ProbeFamily legacy;
-    legacy.port = [](bool) { return ProbePort{80, "http"}; };
+    legacy.port = [](bool) -> std::uint16_t { return 80; };
     legacy.probe = [](const ProbeTarget& target, DeviceRecord& record) {
         const int host = target.address.Host();
         const bool other = host > 10;

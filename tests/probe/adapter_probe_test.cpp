@@ -220,8 +220,8 @@ TEST(JobProbes, TheFamiliesInOrderOnTheirPorts)
     const JobProbes probes = MakeJobProbes();
     ASSERT_EQ(probes.families.size(), 2u);
     EXPECT_EQ(probes.families[1].name, "LX400");
-    EXPECT_EQ(FamilyPorts(probes.families, true), (std::vector<ProbePort>{{80, "http"}, {443, "https"}}));
-    EXPECT_EQ(FamilyPorts(probes.families, false), (std::vector<ProbePort>{{80, "http"}}));
+    EXPECT_EQ(FamilyPorts(probes.families, true), (std::vector<std::uint16_t>{80, 443}));
+    EXPECT_EQ(FamilyPorts(probes.families, false), (std::vector<std::uint16_t>{80}));
 
     // The status-page family recognises a legacy adapter and leaves its reason when it does not;
     // an adapter too old to update is never asked about at any vendor's server.

@@ -80,13 +80,10 @@ TEST(DialogTemplateDataTest, TemplatesCarryTheirCaptionsGeometryAndStyles)
     EXPECT_EQ(LoadDialogTemplate(102, Language::German).Find(1005)->caption, "Gerät &konfigurieren");
 
     const DialogTemplate& noRoute = LoadDialogTemplate(146, Language::English);
-    EXPECT_EQ(noRoute.controls[5].caption,
-              "Start Trawlix again as root (for example with sudo), or give it the CAP_NET_ADMIN capability.");
-    EXPECT_EQ(LoadDialogTemplate(146, Language::German).controls[5].caption,
-              "Starten Sie Trawlix erneut als root (zum Beispiel mit sudo) oder geben Sie dem Programm die "
-              "Capability CAP_NET_ADMIN.");
+    EXPECT_EQ(noRoute.Find(1012)->caption, "&Add route");
+    EXPECT_EQ(LoadDialogTemplate(146, Language::German).Find(1012)->caption, "Route &hinzufügen");
     EXPECT_EQ(noRoute.Find(1009)->imageId, 144);
-    EXPECT_EQ(LoadDialogTemplate(146, Language::German).height, 100);
+    EXPECT_EQ(LoadDialogTemplate(146, Language::German).height, 158);
     EXPECT_EQ(LoadDialogTemplate(131, Language::German).Find(2)->caption, "Abbruch");
     EXPECT_EQ(LoadDialogTemplate(100, Language::German).caption, "Über Trawlix");
 }

@@ -427,7 +427,7 @@ TEST(CScanThread, AJobTriesItsFamiliesInOrderAndChecksForUpdatesOnceAfterTheOneT
     auto family = [&](std::string name, std::uint16_t port, char recognises, char finds) {
         ProbeFamily f;
         f.name = name;
-        f.port = [port](bool) { return ProbePort{port, "http"}; };
+        f.port = [port](bool) { return port; };
         f.probe = [&, name, port, recognises, finds](const ProbeTarget& target, DeviceRecord& record) {
             const std::string address = target.address.Text();
             std::lock_guard lock(mutex);
@@ -516,7 +516,7 @@ TEST(DiscoveryPass, OnlyAddressesThatAnsweredAreProbedAndTheOthersStillDeliverTh
         case 2:
             return {KnockVerdict::Answered, {{443, {}}}, {}};
         default:
-            return {KnockVerdict::Proxied, {}, {}};
+            return {KnockVerdict::NotKnocked, {}, {}};
         }
     };
     CScanThread scan(&TestWindow::OnResult, &window);

@@ -24,16 +24,8 @@ inline std::vector<ProbeFamily> FakeFamilies(FakeProbe legacy, FakeProbe api = {
             return result;
         };
     };
-    return {{"",
-             [](bool) {
-                 return ProbePort{80, "http"};
-             },
-             probe(std::move(legacy))},
-            {"LX400",
-             [](bool https) {
-                 return https ? ProbePort{443, "https"} : ProbePort{80, "http"};
-             },
-             probe(std::move(api))}};
+    return {{"", [](bool) -> std::uint16_t { return 80; }, probe(std::move(legacy))},
+            {"LX400", [](bool https) -> std::uint16_t { return https ? 443 : 80; }, probe(std::move(api))}};
 }
 
 } // namespace testsupport

@@ -43,6 +43,16 @@ bool AddLoopbackAddress(const std::string& address)
     return std::system(("ip addr add " + address + "/32 dev lo").c_str()) == 0;
 }
 
+bool RouteSilentNetwork(const std::string& network)
+{
+    for (const char c : network) {
+        if ((c < '0' || c > '9') && c != '.' && c != '/')
+            return false;
+    }
+    static const bool tun = std::system("ip tuntap add dev tun7 mode tun && ip link set tun7 up") == 0;
+    return tun && std::system(("ip route add " + network + " dev tun7").c_str()) == 0;
+}
+
 bool AddNetworkAddresses(const std::string& description, std::string* failed)
 {
     std::istringstream lines(description);

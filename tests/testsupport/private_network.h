@@ -20,6 +20,11 @@ bool EnterPrivateNetworkOrSaySkipped();
 // Adds an IPv4 address as /32 to the loopback device of the private namespace.
 bool AddLoopbackAddress(const std::string& address);
 
+// Routes an IPv4 network ("10.60.0.0/24") of the private namespace into a tun device that nobody
+// reads, as a network where no host answers: connects to it get no answer at all. False when the
+// machine has no tun device.
+bool RouteSilentNetwork(const std::string& network);
+
 // Adds the address of every host a trawlix-sim network description serves (its "legacy",
 // "lx400", "host" and "vendor" lines). False with the address that could not be added.
 bool AddNetworkAddresses(const std::string& description, std::string* failed);

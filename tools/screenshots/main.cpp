@@ -10,6 +10,7 @@
 #include "ui/about_dialog.h"
 #include "ui/firmware_dlg.h"
 #include "ui/framework/gui_queue_bridge.h"
+#include "ui/framework/qt_translations.h"
 #include "ui/framework/template_dialog.h"
 #include "ui/net_cfg_dialog.h"
 #include "ui/no_route_dialog.h"
@@ -25,9 +26,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 #include <QTreeView>
 
+#include <cerrno>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -117,6 +121,8 @@ int main(int argc, char** argv)
     const QString out = QString::fromLocal8Bit(argv[1]);
     const std::string language = argv[2];
     trawlix::SetLanguage(language == "de" ? trawlix::Language::German : trawlix::Language::English);
+    // Qt's own texts as the program shows them.
+    const std::unique_ptr<QTranslator> qtTexts = trawlix::ui::InstallQtTranslations(trawlix::CurrentLanguage());
     trawlix::ui::SetResourceImageLoader([](int id) {
         const QString path = QStringLiteral(":/icons/%1.svg").arg(id);
         return QFile::exists(path) ? QIcon(path) : QIcon();
@@ -136,12 +142,15 @@ int main(int argc, char** argv)
     const QString suffix = QStringLiteral("-%1.png").arg(QString::fromLatin1(argv[2]));
     bool ok = true;
     {
-        // No route is changed and no browser opened from here.
-        CTrawlixDlg window(
-            settings, MakeJobProbes(probes), [](const std::vector<std::string>&) { return 0; },
-            [](const QUrl&) { return true; });
+        // No route is changed and no browser opened from here: the routing table seems to reach
+        // the factory address already, and nothing can add a route.
+        FactoryRouteAccess route;
+        route.system.links = [] { return net::LinkList{}; };
+        route.system.lookup = [](std::uint32_t) { return net::RouteLookup{net::RouteLookup::Kind::Local, 1, 0}; };
+        route.system.add = [](std::uint32_t, int) { return EPERM; };
+        route.helper = {};
+        CTrawlixDlg window(settings, MakeJobProbes(probes), route, [](const QUrl&) { return true; });
         window.interfaceAddresses = [] { return std::vector<InterfaceAddress>{}; };
-        window.isAdministrator = [] { return true; };
         window.show();
         // The automatic search starts once the window is up; wait for it to end.
         QElapsedTimer timer;
@@ -173,7 +182,9 @@ int main(int argc, char** argv)
         OnUpdateFirmware(context, firmwareScreen);
         ok = firmwareScreen.shot && ok;
 
-        CNoRoute noRoute(&window);
+        // A laptop's wired interface, as a technician's would be named.
+        CNoRoute noRoute(
+            "enp0s31f6", [](QObject*, const std::string&, std::function<void(int)>) {}, &window);
         ok = Shoot(noRoute, out + QStringLiteral("/no-route") + suffix) && ok;
         noRoute.reject();
 
