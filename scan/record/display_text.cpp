@@ -236,3 +236,14 @@ std::string DisplayText(const std::string& bytes, bool jsonApi)
     const std::string utf8 = IsUtf8WithMultibyte(bytes) ? bytes : Latin1ToUtf8(bytes);
     return EscapeInvisibleCharacters(DecodeCharacterReferences(utf8));
 }
+
+std::string RecordTextShownAs(const std::string& shown, bool jsonApi)
+{
+    if (jsonApi)
+        return shown;
+    std::string out;
+    out.reserve(shown.size());
+    for (const char c : shown)
+        out += c == '&' ? std::string_view("&amp;") : std::string_view(&c, 1);
+    return out;
+}

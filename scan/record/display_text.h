@@ -26,3 +26,9 @@
 // separators U+2028 and U+2029. A byte that starts no valid UTF-8 sequence becomes U+FFFD.
 // The result holds none of these characters, and escaping it again changes nothing.
 [[nodiscard]] std::string EscapeInvisibleCharacters(const std::string& utf8);
+
+// The record text a family's probe would have kept for the display text `shown` (UTF-8, as
+// DisplayText made it), so that DisplayText gives `shown` back: for legacy text every '&' is
+// written as "&amp;", since display text has had its references decoded already. Lists read back
+// from a file hold display text and are shown again as records.
+[[nodiscard]] std::string RecordTextShownAs(const std::string& shown, bool jsonApi);
