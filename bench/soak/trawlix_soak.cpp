@@ -194,7 +194,7 @@ private:
             }
             std::printf("search %d: %lld ms, %d rows%s\n", i, static_cast<long long>(ms), rows,
                         stopInMiddle ? " (stopped)" : "");
-            if (i == 1 || i == options_.searches) {
+            if (i == 1 || i == options_.searches || i % 25 == 0) {
                 // Idle again: the search's threads have ended.
                 const bool idle = WaitUntil([&] { return ProcessStatus("Threads") <= idleThreadsBefore_; }, 10000);
                 Settle(500);
@@ -202,7 +202,9 @@ private:
                 const long threads = ProcessStatus("Threads");
                 std::printf("after search %d: RSS %.1f MiB, heap in use %.2f MiB, threads %ld%s\n", i, memory.rssMiB,
                             memory.heapMiB, threads, idle ? "" : " (not back to idle)");
-                (i == 1 ? first_ : last_) = memory;
+                if (i == 1)
+                    first_ = memory;
+                last_ = memory;
                 idleThreadsAfter_ = threads;
             }
             std::fflush(stdout);
