@@ -3,12 +3,12 @@
 # one named) for SECONDS each, under libFuzzer's default memory limit of 2048 MB, at low priority.
 #   scripts/fuzz.sh SECONDS [TARGET]
 # FUZZ_JOBS targets run at a time (default 1); run one fuzz.sh at a time per build folder
-# (TRAWLIX_BUILD_ROOT, default build/), since each first brings the build up to date. Each target keeps its growing corpus, its findings
-# (crash-*, leak-*, oom-*, timeout-*) and the log of its last run in $OUT/work/TARGET; the seed
-# corpus in the source tree is read, never written. Prints one line per target: runs, peak RSS,
-# coverage and features, corpus size, and whether it ended clean. Exits 1 when a target found
-# something. FUZZ_FRESH=1 empties the working corpora first, so that the run starts from the
-# seeds alone. Replay a finding with full allocation stacks:
+# (TRAWLIX_BUILD_ROOT, default build/), since each first brings the build up to date. Each target
+# keeps its growing corpus, its findings (crash-*, leak-*, oom-*, timeout-*) and the log of its
+# last run in $OUT/work/TARGET; the seed corpus in the source tree is read, never written. Prints
+# one line per target: runs, peak RSS, coverage and features, corpus size, and whether it ended
+# clean. Exits 1 when a target found something. FUZZ_FRESH=1 empties the working corpora first,
+# so that the run starts from the seeds alone. Replay a finding with full allocation stacks:
 #   ASAN_OPTIONS=malloc_context_size=30 $OUT/tests/fuzz/AREA/TARGET FINDING
 set -eu
 cd "$(dirname "$0")/.."
