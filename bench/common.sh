@@ -20,7 +20,7 @@ start_sim() {
     "$OUT/sim/trawlix-sim" "$1" >"$WORK/sim.out" 2>&1 &
     SIM=$!
     n=0
-    until grep -q ready "$WORK/sim.out"; do
+    until grep -qs ready "$WORK/sim.out"; do
         n=$((n + 1)); [ $n -lt 200 ] || { cat "$WORK/sim.out"; exit 1; }; sleep 0.05
     done
 }

@@ -39,9 +39,7 @@ std::string FirstJsonError(std::string errors)
 DeviceRecord DisplayForm(const DeviceRecord& record)
 {
     DeviceRecord out = record;
-    for (const DeviceColumn& column : kDeviceColumns)
-        out.*column.field = DisplayText(record.*column.field, record.jsonApi);
-    for (const RecordTextField& text : kRecordTextFields)
+    for (const RecordTextField& text : RecordTexts())
         out.*text.field = DisplayText(record.*text.field, record.jsonApi);
     return out;
 }
@@ -176,7 +174,9 @@ InventoryReadResult ParseInventory(const std::string& json)
             record.deviceId = id->asInt();
         if (const Json::Value* api = entry.find("jsonApi", "jsonApi" + std::strlen("jsonApi")); api && api->isBool())
             record.jsonApi = api->asBool();
-        devices.push_back(DisplayForm(record));
+        for (const RecordTextField& text : RecordTexts())
+            record.*text.field = RecordTextShownAs(record.*text.field, record.jsonApi);
+        devices.push_back(std::move(record));
     }
     return {std::move(devices), {}};
 }
@@ -205,12 +205,17 @@ InventoryReadResult ReadInventoryFile(const std::string& path)
 
 InventoryDiff CompareInventory(const std::vector<DeviceRecord>& before, const std::vector<DeviceRecord>& found)
 {
+    // Compared as shown; the lists of the result keep the records.
     std::vector<DeviceRecord> now;
     now.reserve(found.size());
     for (const DeviceRecord& record : found)
         now.push_back(DisplayForm(record));
-    std::vector<std::string> beforeMacs;
+    std::vector<DeviceRecord> earlier;
+    earlier.reserve(before.size());
     for (const DeviceRecord& record : before)
+        earlier.push_back(DisplayForm(record));
+    std::vector<std::string> beforeMacs;
+    for (const DeviceRecord& record : earlier)
         beforeMacs.push_back(MacKey(record.mac));
     std::vector<std::string> nowMacs;
     for (const DeviceRecord& record : now)
@@ -232,19 +237,19 @@ InventoryDiff CompareInventory(const std::vector<DeviceRecord>& before, const st
     // adapters share a MAC). Only an adapter without one is recognised by its IP address; two
     // different MACs on one address are two adapters.
     auto sameMac = [&](std::size_t b, std::size_t n) { return !nowMacs[n].empty() && nowMacs[n] == beforeMacs[b]; };
-    pair([&](std::size_t b, std::size_t n) { return sameMac(b, n) && now[n].ip == before[b].ip; });
+    pair([&](std::size_t b, std::size_t n) { return sameMac(b, n) && now[n].ip == earlier[b].ip; });
     pair(sameMac);
     pair([&](std::size_t b, std::size_t n) {
-        return (nowMacs[n].empty() || beforeMacs[b].empty()) && now[n].ip == before[b].ip;
+        return (nowMacs[n].empty() || beforeMacs[b].empty()) && now[n].ip == earlier[b].ip;
     });
 
     InventoryDiff diff;
     for (std::size_t n = 0; n < now.size(); ++n) {
         if (match[n] < 0) {
-            diff.added.push_back(now[n]);
+            diff.added.push_back(found[n]);
             continue;
         }
-        DeviceChange change{before[static_cast<std::size_t>(match[n])], now[n], {}};
+        DeviceChange change{earlier[static_cast<std::size_t>(match[n])], now[n], {}};
         for (const DeviceColumn& column : kDeviceColumns) {
             if (ColumnDiffers(column, change.before, change.now))
                 change.fields.push_back(ChangeName(column));

@@ -10,8 +10,8 @@
 // The inventory comparison of `trawlix-scan --compare FILE`: an earlier --format json result read
 // back, matched against the adapters found now, and what changed.
 
-// The adapters of an earlier result, their texts as UTF-8, or a one-line reason why the text is
-// not such a result. Both forms trawlix-scan writes are read: the list, and the object of an
+// The adapters of an earlier result as records that show the texts of the file, or a one-line
+// reason why the text is not such a result. Both forms trawlix-scan writes are read: the list, and the object of an
 // earlier comparison (its "devices").
 struct InventoryReadResult
 {
@@ -22,8 +22,9 @@ struct InventoryReadResult
 // The same for a file; the reason names the file.
 [[nodiscard]] InventoryReadResult ReadInventoryFile(const std::string& path);
 
-// One adapter found before and now with different values; `fields` names them in list order,
-// by their JSON names (model, firmware, updateState, manufacturer, mac, ip, location).
+// One adapter found before and now with different values, both as shown (display text);
+// `fields` names them in list order, by their JSON names (model, firmware, updateState,
+// manufacturer, mac, ip, location).
 struct DeviceChange
 {
     DeviceRecord before;
@@ -41,8 +42,9 @@ struct InventoryDiff
 };
 
 // Matches the adapters by MAC address; one without a MAC (an LX400 that refused the login) is
-// matched by IP address. `before` comes from ParseInventory, `now` from the search; the records
-// of the result hold UTF-8 text and each list is sorted by address.
+// matched by IP address, comparing the texts as shown. `before` comes from ParseInventory, `now`
+// from the search; `added` and `gone` hold their records as given, and each list is sorted by
+// address.
 [[nodiscard]] InventoryDiff CompareInventory(const std::vector<DeviceRecord>& before,
                                              const std::vector<DeviceRecord>& now);
 

@@ -29,9 +29,12 @@ function(trawlix_add_fuzzer name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+    # The last three words are the executable, its working corpus and the seeds: scripts/fuzz.sh
+    # finds the targets through ctest and reads them from there.
     add_test(NAME ${name}
              COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
-                     sh -c "mkdir -p '${work}' && exec \"$0\" -max_total_time=\${TRAWLIX_FUZZ_SECONDS:-20} -rss_limit_mb=2048 -timeout=10 '${work}' '${ARG_CORPUS}'" $<TARGET_FILE:${name}>)
+                     sh -c "mkdir -p \"$1\" && exec \"$0\" -max_total_time=\${TRAWLIX_FUZZ_SECONDS:-20} -rss_limit_mb=2048 -timeout=10 \"$1\" \"$2\""
+                     $<TARGET_FILE:${name}> ${work} ${ARG_CORPUS})
     set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
 endfunction()
 

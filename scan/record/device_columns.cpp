@@ -16,3 +16,12 @@ std::vector<std::string> ColumnCaptions()
         captions.push_back(trawlix::LoadString(column.caption));
     return captions;
 }
+
+std::vector<RecordTextField> RecordTexts()
+{
+    std::vector<RecordTextField> texts;
+    for (const DeviceColumn& column : kDeviceColumns)
+        texts.push_back({column.key, column.field});
+    texts.insert(texts.end(), kRecordTextFields.begin(), kRecordTextFields.end());
+    return texts;
+}

@@ -72,6 +72,9 @@ inline constexpr auto kRecordTextFields = std::to_array<RecordTextField>({
     {"latestFirmware", &DeviceRecord::latestFirmware},
 });
 
+// Every text of the record in its JSON order: the columns', then the others.
+[[nodiscard]] std::vector<RecordTextField> RecordTexts();
+
 // The column's text of `record` as people read it, as UTF-8 (see DisplayText).
 [[nodiscard]] std::string ColumnText(const DeviceRecord& record, const DeviceColumn& column);
 

@@ -70,23 +70,6 @@ std::string Latin1ToUtf8(const std::string& s)
     return out;
 }
 
-std::string SanitizeUtf8(const std::string& s)
-{
-    std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        const auto n = Utf8SequenceLength(s, i);
-        if (n == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            out.append(s, i, n);
-            i += n;
-        }
-    }
-    return out;
-}
-
 void AppendUtf8(std::string& out, std::uint32_t cp)
 {
     if (cp < 0x80) {
@@ -178,16 +161,89 @@ std::string DecodeCharacterReferences(const std::string& utf8)
     return out;
 }
 
+struct CodeRange
+{
+    std::uint32_t first;
+    std::uint32_t last;
+};
+
+// The format characters (bidirectional embeddings, overrides and isolates, marks, zero-width
+// spaces and joiners, the byte order mark, invisible operators, tags, shorthand and musical
+// format controls, the soft hyphen) and the line and paragraph separators. None of them draws
+// anything, and several reorder or break the text around them.
+constexpr CodeRange kInvisible[] = {
+    {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},
+    {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},   {0x200B, 0x200F},   {0x2028, 0x202E},
+    {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD},
+    {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+    {0xE0020, 0xE007F},
+};
+
+bool IsInvisible(std::uint32_t cp)
+{
+    const auto it = std::lower_bound(std::begin(kInvisible), std::end(kInvisible), cp,
+                                     [](const CodeRange& r, std::uint32_t value) { return r.last < value; });
+    return it != std::end(kInvisible) && it->first <= cp;
+}
+
+// The code point of the valid multi-byte sequence of `length` bytes at `i`.
+std::uint32_t DecodeSequence(const std::string& s, std::size_t i, std::size_t length)
+{
+    std::uint32_t cp = static_cast<unsigned char>(s[i]) & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    return cp;
+}
+
 } // namespace
+
+std::string EscapeInvisibleCharacters(const std::string& utf8)
+{
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t length = Utf8SequenceLength(utf8, i);
+        if (length < 2) {
+            out += length == 0 ? std::string_view("\xEF\xBF\xBD") : std::string_view(&utf8[i], 1);
+            ++i;
+            continue;
+        }
+        const std::uint32_t cp = DecodeSequence(utf8, i, length);
+        if (!IsInvisible(cp)) {
+            out.append(utf8, i, length);
+        } else {
+            std::string digits;
+            for (std::uint32_t rest = cp; rest != 0 || digits.size() < 4; rest >>= 4)
+                digits.insert(digits.begin(), kHex[rest & 0xF]);
+            out += "<U+" + digits + ">";
+        }
+        i += length;
+    }
+    return out;
+}
 
 std::string PlainTextAsUtf8(const std::string& bytes)
 {
-    return IsUtf8WithMultibyte(bytes) ? bytes : Latin1ToUtf8(bytes);
+    return EscapeInvisibleCharacters(IsUtf8WithMultibyte(bytes) ? bytes : Latin1ToUtf8(bytes));
 }
 
 std::string DisplayText(const std::string& bytes, bool jsonApi)
 {
+    // References are decoded first: "&#x202E;" on a status page is the same override.
     if (jsonApi)
-        return SanitizeUtf8(bytes);
-    return DecodeCharacterReferences(PlainTextAsUtf8(bytes));
+        return EscapeInvisibleCharacters(bytes);
+    const std::string utf8 = IsUtf8WithMultibyte(bytes) ? bytes : Latin1ToUtf8(bytes);
+    return EscapeInvisibleCharacters(DecodeCharacterReferences(utf8));
+}
+
+std::string RecordTextShownAs(const std::string& shown, bool jsonApi)
+{
+    if (jsonApi)
+        return shown;
+    std::string out;
+    out.reserve(shown.size());
+    for (const char c : shown)
+        out += c == '&' ? std::string_view("&amp;") : std::string_view(&c, 1);
+    return out;
 }

@@ -248,10 +248,9 @@ bool IpLess(const std::string& a, const std::string& b)
 std::string JsonRecord(const DeviceRecord& r)
 {
     std::string out = "{";
-    for (const DeviceColumn& column : kDeviceColumns)
-        out += (out.size() > 1 ? ", \"" : "\"") + std::string(column.key) + "\": " + JsonString(ColumnText(r, column));
-    for (const RecordTextField& text : kRecordTextFields)
-        out += ", \"" + std::string(text.key) + "\": " + JsonString(DisplayText(r.*text.field, r.jsonApi));
+    for (const RecordTextField& text : RecordTexts())
+        out += (out.size() > 1 ? ", \"" : "\"") + std::string(text.key) +
+               "\": " + JsonString(DisplayText(r.*text.field, r.jsonApi));
     out += ", \"deviceId\": " + std::to_string(r.deviceId);
     out += ", \"updateState\": " + std::to_string(r.updateState);
     return out + ", \"jsonApi\": " + (r.jsonApi ? "true" : "false") + "}";

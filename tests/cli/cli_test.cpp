@@ -267,6 +267,16 @@ TEST(FlashToolOptionTest, ReportFormats)
     FlashToolReport named;
     named.path = "/opt/R&amp;D/firmcaster.exe";
     EXPECT_NE(FormatFlashToolReport(named, ScanOptions::Format::Table).find("/opt/R&amp;D/"), std::string::npos);
+    // A name that turns itself around ("setup" + U+202E + "exe.txt" reads "setuptxt.exe") is shown
+    // by the code of its override, in every format.
+    named.path = "/opt/setup\xE2\x80\xAE"
+                 "exe.txt";
+    for (const auto format : {ScanOptions::Format::Table, ScanOptions::Format::Csv, ScanOptions::Format::Json}) {
+        named.adapterTypes = {{7, "LX300 \xE2\x81\xA6standard", "4.30"}};
+        const std::string shown = FormatFlashToolReport(named, format);
+        EXPECT_NE(shown.find("/opt/setup<U+202E>exe.txt"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("LX300 <U+2066>standard"), std::string::npos) << shown;
+    }
 }
 
 } // namespace

@@ -85,6 +85,30 @@ TEST(InventoryTest, MatchesByMacElseByAddressAndNamesWhatChanged)
     EXPECT_TRUE(CompareInventory(Earlier(now), now).Empty());
 }
 
+// An earlier list holds display text: it is compared and listed again as it was shown, neither
+// decoded a second time nor with a hidden override.
+TEST(InventoryTest, ComparesAndListsTextsAsTheyWereShown)
+{
+    DeviceRecord legacy = Adapter("10.0.0.2", "00:00:00:00:00:02");
+    legacy.location = "R&amp;amp;D &amp;#x202E;"; // shown as "R&amp;D &#x202E;"
+    DeviceRecord lx400 = Adapter("10.0.0.3", "00:00:00:00:00:03");
+    lx400.jsonApi = true;
+    lx400.location = "Hall \xE2\x80\xAE"
+                     "3";
+    EXPECT_TRUE(CompareInventory(Earlier({legacy, lx400}), {legacy, lx400}).Empty());
+
+    const InventoryDiff diff = CompareInventory(Earlier({legacy}), {lx400});
+    const std::string json = FormatComparison({lx400}, diff, ScanOptions::Format::Json, "x");
+    EXPECT_NE(json.find("\"gone\": [\n  {\"model\": \"LX300\", \"firmware\": \"4.26\", \"updateText\": \"Up to date\", "
+                        "\"manufacturer\": \"\", \"mac\": \"00:00:00:00:00:02\", \"ip\": \"10.0.0.2\", "
+                        "\"location\": \"R&amp;D &#x202E;\""),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"new\": [\n  {\"model\": \"LX300\""), std::string::npos) << json;
+    EXPECT_EQ(json.find("\xE2\x80\xAE"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"location\": \"Hall <U+202E>3\""), std::string::npos) << json;
+}
+
 TEST(InventoryTest, ComparisonAsJsonAndAsTable)
 {
     trawlix::SetLanguage(trawlix::Language::English);

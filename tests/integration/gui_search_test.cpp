@@ -52,7 +52,15 @@ latest 17 16 4.30
 latest 7 5 4.30
 latest 7 16 4.30
 latest LX400 12 1.80
-)";
+)"
+                                 // Locations holding a right-to-left override (the bytes of
+                                 // U+202E), on a legacy page and in LX400 JSON.
+                                 "legacy 10.59.0.1 plain hardware=LX300|firmware=LX200 v 4.26.16|mac=00:00:00:00:05:01|"
+                                 "location=Rack \xE2\x80\xAE"
+                                 "1 B|charset=utf-8\n"
+                                 "lx400 10.59.0.2 https name=LX400|version=V1.78.12|mac=00:00:00:00:05:02|"
+                                 "location=Hall \xE2\x80\xAE"
+                                 "2\n";
 
 // Runs the event loop until `done` holds; the limit only keeps a broken build from hanging the run.
 bool WaitUntil(const std::function<bool()>& done)
@@ -227,6 +235,19 @@ TEST_F(WindowOnSimulatedNetwork, StopWithTenHangingHostsReturnsToIdleAtOnce)
     ASSERT_TRUE(WaitUntil([&] { return Rows(*window) == 2; }));
     Click(*window, CTrawlixDlg::kIdStartStop);
     EXPECT_FALSE(window->IsSearching());
+}
+
+// The list shows the override by its code, so the row reads as it is.
+TEST_F(WindowOnSimulatedNetwork, ListShowsAnOverrideInALocationByItsCode)
+{
+    app.scanDefaultAddress = false;
+    app.subnet = "10.59.0.*";
+    app.lastHost = 2;
+    auto window = Open();
+    Click(*window, CTrawlixDlg::kIdStartStop);
+    ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
+    EXPECT_EQ(Cell(*window, QStringLiteral("10.59.0.1"), 6), QStringLiteral("Rack <U+202E>1 B"));
+    EXPECT_EQ(Cell(*window, QStringLiteral("10.59.0.2"), 6), QStringLiteral("Hall <U+202E>2"));
 }
 
 TEST_F(WindowOnSimulatedNetwork, ListsAdaptersOfEveryTlsSetUpAndBehindRedirects)

@@ -68,7 +68,20 @@ latest 17 16 4.30
 latest 7 5 4.30
 latest 7 16 4.30
 latest LX400 12 1.80
-)";
+)"
+                                 // Locations that would reorder or hide text: a right-to-left
+                                 // override raw in UTF-8, as a reference on the page and in JSON,
+                                 // and a soft hyphen in Latin-1.
+                                 "legacy 10.59.0.1 plain hardware=LX300|firmware=LX200 v 4.26.16|mac=00:00:00:00:05:01|"
+                                 "location=Rack \xE2\x80\xAE"
+                                 "1 B|charset=utf-8\n"
+                                 "legacy 10.59.0.2 plain hardware=LX300|firmware=LX200 v 4.26.16|mac=00:00:00:00:05:02|"
+                                 "location=Rack &#x202E;2\n"
+                                 "lx400 10.59.0.3 https name=LX400|version=V1.78.12|mac=00:00:00:00:05:03|"
+                                 "location=Hall \xE2\x80\xAE"
+                                 "3\n"
+                                 "legacy 10.59.0.4 plain hardware=LX300|firmware=LX200 v 4.26.16|mac=00:00:00:00:05:04|"
+                                 "location=Schalt\xADraum\n";
 
 // The simulator and its request log, shared by every test of the suite.
 class SimulatedNetwork : public ::testing::Test
@@ -471,6 +484,23 @@ TEST_F(SimulatedNetwork, TrawlixScanSearchesSeveralNetworksAndACidrNetworkInOneS
     EXPECT_EQ(requests.count("10.10.10.10"), 1u); // its page, once
     for (const auto& [address, request] : requests)
         EXPECT_TRUE(plan.count(address) != 0 || address == "10.99.0.1") << address << " " << request;
+}
+
+// Every format trawlix-scan writes shows the override and the soft hyphen by their codes, so a row
+// reads as it is.
+TEST_F(SimulatedNetwork, TrawlixScanShowsInvisibleCharactersOfLocationsByTheirCodes)
+{
+    for (const char* format : {"table", "csv", "json"}) {
+        ChildProcess scan(TRAWLIX_SCAN_PATH, {"--format", format, "--lang", "en", "--no-progress", "--update-server",
+                                              "10.99.0.1", "--no-default-address", "10.59.0.*"});
+        ASSERT_TRUE(scan.Wait(240s)) << format;
+        EXPECT_EQ(scan.ExitCode(), 0) << scan.Errors();
+        const std::string out = scan.Output();
+        for (const char* shown : {"Rack <U+202E>1 B", "Rack <U+202E>2", "Hall <U+202E>3", "Schalt<U+00AD>raum"})
+            EXPECT_NE(out.find(shown), std::string::npos) << format << ": " << shown << "\n" << out;
+        EXPECT_EQ(out.find("\xE2\x80\xAE"), std::string::npos) << format;
+        EXPECT_EQ(out.find("\xC2\xAD"), std::string::npos) << format;
+    }
 }
 
 TEST_F(SimulatedNetwork, InterruptWithTenHangingHostsEndsTheSearchAtOnce)

@@ -1,5 +1,6 @@
 // Decodes arbitrary adapter bytes for display, as legacy and as LX400 text, and checks that what
-// comes out is always valid UTF-8 and that text without a '&' is only re-encoded.
+// comes out is always valid UTF-8 without a character that could reorder or hide text, that text
+// without a '&' is only re-encoded, and that showing display text again changes nothing.
 #include "scan/record/display_text.h"
 
 #include <cstddef>
@@ -14,7 +15,17 @@ void Check(bool condition)
         __builtin_trap();
 }
 
-bool ValidUtf8(const std::string& s)
+// Bidirectional embeddings, overrides, isolates and marks, zero-width characters, separators, the
+// byte order mark and other characters a terminal draws as nothing.
+bool Invisible(std::uint32_t cp)
+{
+    return (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069) || (cp >= 0x200B && cp <= 0x200F) ||
+           cp == 0x2028 || cp == 0x2029 || (cp >= 0x2060 && cp <= 0x2064) || cp == 0xFEFF || cp == 0x061C ||
+           cp == 0x180E || cp == 0x00AD || (cp >= 0xE0000 && cp <= 0xE007F);
+}
+
+// Valid UTF-8 holding no invisible character.
+bool ShowableUtf8(const std::string& s)
 {
     for (std::size_t i = 0; i < s.size();) {
         const auto b = static_cast<unsigned char>(s[i]);
@@ -33,7 +44,7 @@ bool ValidUtf8(const std::string& s)
             cp = (cp << 6) | (c & 0x3F);
         }
         const std::uint32_t min = length == 1 ? 0 : length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || Invisible(cp))
             return false;
         i += length;
     }
@@ -47,9 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const std::string legacy = DisplayText(bytes, false);
     const std::string api = DisplayText(bytes, true);
-    Check(ValidUtf8(legacy));
-    Check(ValidUtf8(api));
+    Check(ShowableUtf8(legacy));
+    Check(ShowableUtf8(api));
+    Check(ShowableUtf8(PlainTextAsUtf8(bytes)));
     if (bytes.find('&') == std::string::npos)
         Check(legacy.size() >= bytes.size());
+    // Lists read back from a file hold display text, which is shown as it stands.
+    Check(DisplayText(api, true) == api);
+    Check(DisplayText(legacy, true) == legacy);
     return 0;
 }
