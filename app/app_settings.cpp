@@ -134,8 +134,10 @@ void CopyToWindow(const AppSettings& app, ScanSettings& window, const InterfaceA
     window.scanRange = app.scanRange ? 1 : 0;
     window.autoScan = app.autoScan ? 1 : 0;
     window.useHttps = app.useHttps ? 1 : 0;
-    window.user = kDefaultUser;
-    window.password = kDefaultPassword;
+    // Every run starts with the adapters' factory login; it is never stored.
+    const scan::Login factory;
+    window.user = factory.user;
+    window.password = factory.password;
 
     window.storedSubnets.clear();
     DetectLocalNetworks(window.storedSubnets, addresses);
@@ -172,4 +174,16 @@ void ApplyDialogSettings(ScanSettings& window, const ScanSettings& dialog)
     window.useHttps = dialog.useHttps;
     if (!window.subnet.empty() && !Contains(window.storedSubnets, window.subnet))
         window.storedSubnets.push_back(window.subnet);
+}
+
+scan::SearchPlan SearchPlanOf(const ScanSettings& settings)
+{
+    scan::SearchPlan plan;
+    plan.scanDefaultAddress = settings.scanDefaultAddress == 1;
+    plan.scanRange = settings.scanRange == 1;
+    plan.networks.SetHostRange(settings.firstHost, settings.lastHost);
+    if (const auto network = scan::NetworkOfSubnetText(settings.subnet))
+        plan.networks.Add(*network);
+    plan.login = {settings.user, settings.password, settings.useHttps != 0};
+    return plan;
 }

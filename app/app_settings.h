@@ -6,12 +6,10 @@
 
 #include "app/local_networks.h"
 #include "app/scan_settings.h"
+#include "scan/search.h"
 
 // Section of "trawlix.ini" that holds every setting.
 inline constexpr const char* kSettingsTopic = "settings";
-// The LX400 login every run starts with; never stored.
-inline constexpr const char* kDefaultUser = "admin";
-inline constexpr const char* kDefaultPassword = "lx400-dflt";
 // Longest subnet text taken from the "subnets" list, in characters.
 inline constexpr std::size_t kMaxSubnetText = 127;
 
@@ -50,3 +48,9 @@ void CopyToWindow(const AppSettings& app, ScanSettings& window,
 void CopyFromWindow(AppSettings& app, const ScanSettings& window);
 // Takes over what the settings dialog confirmed and offers its subnet among the choices.
 void ApplyDialogSettings(ScanSettings& window, const ScanSettings& dialog);
+
+// The search the main window's settings ask for: the factory address and the subnet's /24 from
+// the first to the last host, each when switched on, with the window's LX400 login. The subnet
+// text is read once, here: one that names no network (a hand-edited settings file) leaves the
+// range empty. The probes are the caller's.
+[[nodiscard]] scan::SearchPlan SearchPlanOf(const ScanSettings& settings);

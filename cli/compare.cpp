@@ -2,6 +2,7 @@
 
 #include "cli/output.h"
 #include "resources/string_table.h"
+#include "scan/record/device_columns.h"
 #include "scan/record/display_text.h"
 #include "scan/record/record_format.h"
 #include "support/text/ipv4.h"
@@ -10,7 +11,6 @@
 #include <json/json.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -36,30 +36,11 @@ std::string FirstJsonError(std::string errors)
     return errors.empty() ? "not JSON" : errors;
 }
 
-// The text members of a list entry, in list order; the seven columns must be there.
-struct TextMember
-{
-    const char* name;
-    std::string DeviceRecord::*field;
-    bool required;
-};
-constexpr std::array<TextMember, 9> kTextMembers = {{
-    {"model", &DeviceRecord::model, true},
-    {"firmware", &DeviceRecord::firmware, true},
-    {"updateText", &DeviceRecord::updateText, true},
-    {"manufacturer", &DeviceRecord::manufacturer, true},
-    {"mac", &DeviceRecord::mac, true},
-    {"ip", &DeviceRecord::ip, true},
-    {"location", &DeviceRecord::location, true},
-    {"oem", &DeviceRecord::oem, false},
-    {"latestFirmware", &DeviceRecord::latestFirmware, false},
-}};
-
 DeviceRecord DisplayForm(const DeviceRecord& record)
 {
     DeviceRecord out = record;
-    for (const TextMember& member : kTextMembers)
-        out.*member.field = DisplayText(record.*member.field, record.jsonApi);
+    for (const RecordTextField& text : RecordTexts())
+        out.*text.field = DisplayText(record.*text.field, record.jsonApi);
     return out;
 }
 
@@ -68,54 +49,47 @@ std::string MacKey(const std::string& mac)
     return ToUpper(Trim(mac));
 }
 
-// The compared values, by their JSON names, in list order.
-constexpr std::array<const char*, 7> kComparedFields = {"model", "firmware", "updateState", "manufacturer",
-                                                        "mac",   "ip",       "location"};
-
-bool FieldDiffers(const char* field, const DeviceRecord& a, const DeviceRecord& b)
+// The name of a change in a column, as the JSON result names it.
+std::string ChangeName(const DeviceColumn& column)
 {
-    const std::string name = field;
-    if (name == "updateState")
+    return column.change == ColumnChange::UpdateState ? "updateState" : std::string(column.key);
+}
+
+const DeviceColumn* ColumnOfChange(const std::string& name)
+{
+    for (const DeviceColumn& column : kDeviceColumns) {
+        if (ChangeName(column) == name)
+            return &column;
+    }
+    return nullptr;
+}
+
+bool ColumnDiffers(const DeviceColumn& column, const DeviceRecord& a, const DeviceRecord& b)
+{
+    switch (column.change) {
+    case ColumnChange::UpdateState:
         return a.updateState != b.updateState;
-    if (name == "mac")
-        return MacKey(a.mac) != MacKey(b.mac);
-    for (const TextMember& member : kTextMembers) {
-        if (name == member.name)
-            return a.*member.field != b.*member.field;
+    case ColumnChange::MacAddress:
+        return MacKey(a.*column.field) != MacKey(b.*column.field);
+    case ColumnChange::Text:
+        break;
     }
-    return false;
+    return a.*column.field != b.*column.field;
 }
 
-// A field's value as JSON, and as the table shows it (the update state by its Update text).
-std::string FieldJson(const std::string& field, const DeviceRecord& r)
+// A changed value as JSON, and as the table shows it (the update state by its Update text).
+std::string FieldJson(const DeviceColumn& column, const DeviceRecord& r)
 {
-    if (field == "updateState")
+    if (column.change == ColumnChange::UpdateState)
         return std::to_string(r.updateState);
-    for (const TextMember& member : kTextMembers) {
-        if (field == member.name)
-            return JsonString(r.*member.field);
-    }
-    return "null";
+    return JsonString(r.*column.field);
 }
 
-std::string FieldText(const std::string& field, const DeviceRecord& r)
+std::string FieldText(const DeviceColumn& column, const DeviceRecord& r)
 {
-    if (field == "updateState")
-        return r.updateText.empty() ? std::to_string(r.updateState) : r.updateText;
-    for (const TextMember& member : kTextMembers) {
-        if (field == member.name)
-            return r.*member.field;
-    }
-    return {};
-}
-
-// The table caption of a field: the device table's column that shows it.
-std::string FieldCaption(const std::string& field)
-{
-    static constexpr std::array<const char*, 7> kColumns = {"model", "firmware", "updateState", "manufacturer",
-                                                            "mac",   "ip",       "location"};
-    const auto it = std::find(kColumns.begin(), kColumns.end(), field);
-    return it == kColumns.end() ? field : ColumnHeaders()[static_cast<std::size_t>(it - kColumns.begin())];
+    if (column.change == ColumnChange::UpdateState && (r.*column.field).empty())
+        return std::to_string(r.updateState);
+    return r.*column.field;
 }
 
 void SortByAddress(std::vector<DeviceRecord>& records)
@@ -172,13 +146,23 @@ InventoryReadResult ParseInventory(const std::string& json)
             return NotAResult(which + " is not an object");
         DeviceRecord record;
         record.found = true;
-        for (const TextMember& member : kTextMembers) {
-            const Json::Value* value = entry.find(member.name, member.name + std::strlen(member.name));
-            if (value == nullptr && !member.required)
-                continue;
+        // Every column must be there; the record's other texts may be missing.
+        auto readText = [&](std::string_view key, std::string DeviceRecord::*field, bool required) {
+            const Json::Value* value = entry.find(key.data(), key.data() + key.size());
+            if (value == nullptr && !required)
+                return true;
             if (value == nullptr || !value->isString())
-                return NotAResult(which + " has no text \"" + member.name + "\"");
-            record.*member.field = value->asString();
+                return false;
+            record.*field = value->asString();
+            return true;
+        };
+        for (const DeviceColumn& column : kDeviceColumns) {
+            if (!readText(column.key, column.field, true))
+                return NotAResult(which + " has no text \"" + std::string(column.key) + "\"");
+        }
+        for (const RecordTextField& text : kRecordTextFields) {
+            if (!readText(text.key, text.field, false))
+                return NotAResult(which + " has no text \"" + std::string(text.key) + "\"");
         }
         if (!IsDottedQuad(record.ip))
             return NotAResult(which + " has no IPv4 address in \"ip\"");
@@ -190,8 +174,8 @@ InventoryReadResult ParseInventory(const std::string& json)
             record.deviceId = id->asInt();
         if (const Json::Value* api = entry.find("jsonApi", "jsonApi" + std::strlen("jsonApi")); api && api->isBool())
             record.jsonApi = api->asBool();
-        for (const TextMember& member : kTextMembers)
-            record.*member.field = RecordTextShownAs(record.*member.field, record.jsonApi);
+        for (const RecordTextField& text : RecordTexts())
+            record.*text.field = RecordTextShownAs(record.*text.field, record.jsonApi);
         devices.push_back(std::move(record));
     }
     return {std::move(devices), {}};
@@ -266,9 +250,9 @@ InventoryDiff CompareInventory(const std::vector<DeviceRecord>& before, const st
             continue;
         }
         DeviceChange change{earlier[static_cast<std::size_t>(match[n])], now[n], {}};
-        for (const char* field : kComparedFields) {
-            if (FieldDiffers(field, change.before, change.now))
-                change.fields.emplace_back(field);
+        for (const DeviceColumn& column : kDeviceColumns) {
+            if (ColumnDiffers(column, change.before, change.now))
+                change.fields.push_back(ChangeName(column));
         }
         if (!change.fields.empty())
             diff.changed.push_back(std::move(change));
@@ -297,37 +281,49 @@ std::string FormatComparison(const std::vector<DeviceRecord>& now, const Invento
                    ", \"ip\": " + JsonString(change.now.ip) + ", \"fields\": {";
             for (std::size_t f = 0; f < change.fields.size(); ++f) {
                 const std::string& field = change.fields[f];
-                out += (f == 0 ? "\"" : ", \"") + field + "\": [" + FieldJson(field, change.before) + ", " +
-                       FieldJson(field, change.now) + "]";
+                const DeviceColumn* column = ColumnOfChange(field);
+                out += (f == 0 ? "\"" : ", \"") + field + "\": [" +
+                       (column ? FieldJson(*column, change.before) : "null") + ", " +
+                       (column ? FieldJson(*column, change.now) : "null") + "]";
             }
             out += "}}";
         }
         return out + (diff.changed.empty() ? "]}\n" : "\n]}\n");
     }
 
-    std::string out =
-        FormatDeviceList(now, ScanOptions::Format::Table) + "\nCompared with " + TerminalText(source) + ": ";
+    using trawlix::LoadString;
+    using trawlix::TextId;
+    std::string out = FormatDeviceList(now, ScanOptions::Format::Table) + "\n";
+    const std::string shownSource = TerminalText(source);
     if (diff.Empty())
-        return out + "no change\n";
-    out += std::to_string(diff.added.size()) + " new, " + std::to_string(diff.gone.size()) + " gone, " +
-           std::to_string(diff.changed.size()) + " changed\n";
+        return out + FillPlaces(LoadString(TextId::CompareNoChange), {shownSource}) + "\n";
+    out += FillPlaces(LoadString(TextId::CompareCounts),
+                      {shownSource, std::to_string(diff.added.size()), std::to_string(diff.gone.size()),
+                       std::to_string(diff.changed.size())}) +
+           "\n";
     if (!diff.added.empty())
-        out += "New:\n" + Indented(FormatRecords(diff.added, RecordFormat::Table, ColumnHeaders()));
+        out += LoadString(TextId::CompareNew) + "\n" + Indented(FormatRecords(diff.added, RecordFormat::Table));
     if (!diff.gone.empty())
-        out += "Gone:\n" + Indented(FormatRecords(diff.gone, RecordFormat::Table, ColumnHeaders()));
+        out += LoadString(TextId::CompareGone) + "\n" + Indented(FormatRecords(diff.gone, RecordFormat::Table));
     if (!diff.changed.empty()) {
+        auto caption = [](const DeviceColumn* column) {
+            return column != nullptr ? LoadString(column->caption) : std::string();
+        };
         std::vector<std::vector<std::string>> rows = {
-            {FieldCaption("mac"), FieldCaption("ip"), "Field", "Before", "Now"}};
+            {caption(ColumnOfChange("mac")), caption(ColumnOfChange("ip")), LoadString(TextId::CompareField),
+             LoadString(TextId::CompareBefore), LoadString(TextId::CompareNow)}};
         for (const DeviceChange& change : diff.changed) {
             const std::string& mac = change.now.mac.empty() ? change.before.mac : change.now.mac;
             for (std::size_t f = 0; f < change.fields.size(); ++f) {
-                const std::string& field = change.fields[f];
+                const DeviceColumn* column = ColumnOfChange(change.fields[f]);
+                if (column == nullptr)
+                    continue;
                 rows.push_back({f == 0 ? TerminalText(mac) : "", f == 0 ? TerminalText(change.now.ip) : "",
-                                FieldCaption(field), TerminalText(FieldText(field, change.before)),
-                                TerminalText(FieldText(field, change.now))});
+                                caption(column), TerminalText(FieldText(*column, change.before)),
+                                TerminalText(FieldText(*column, change.now))});
             }
         }
-        out += "Changed:\n" + Indented(AlignColumns(rows));
+        out += LoadString(TextId::CompareChanged) + "\n" + Indented(AlignColumns(rows));
     }
     return out;
 }

@@ -206,21 +206,13 @@ int main(int argc, char** argv)
     if (!options.updateServer.empty())
         probeConfig.updateServer = options.updateServer;
 
-    scan::SearchPlan plan;
-    plan.networks = options.SearchNetworks();
-    plan.scanRange = options.scanRange;
-    plan.scanDefaultAddress = options.scanDefaultAddress;
-    plan.user = options.user;
-    plan.password = options.password;
-    plan.useHttps = options.useHttps;
-    plan.jobs = options.jobs;
-    plan.discovery = options.discovery;
+    scan::SearchPlan plan = options.Plan();
+    plan.probes = MakeJobProbes(probeConfig);
     SearchResults results(options, static_cast<int>(scan::AddressCount(plan)));
 
     bool completed = false;
     {
-        scan::Search search([&results](const DeviceRecord& record) { results.Take(record); },
-                            MakeJobProbes(probeConfig));
+        scan::Search search([&results](const DeviceRecord& record) { results.Take(record); });
         if (!search.Start(plan)) {
             std::fputs("trawlix-scan: the search could not be started\n", stderr);
             return 1;

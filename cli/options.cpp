@@ -1,13 +1,58 @@
 #include "cli/options.h"
 
-#include "cli/scan_network.h"
 #include "firmware/update_check.h"
 #include "scan/record/record_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 
 namespace {
+
+// The most probe jobs a search runs at once: one slot of the controller's is the factory address's.
+constexpr int kMostJobs = CScanThread::kSlotCount - 1;
+
+// What an option takes after it.
+enum class Takes {
+    Nothing,       // no value; "--name=..." counts as the option itself
+    Flag,          // no value; "--name=..." is an unknown option
+    Value,         // the next argument, or what follows "="
+    OptionalValue, // what follows "=", or the next argument unless that is an option
+    EndOfOptions   // every later argument is a network
+};
+
+struct ParseContext
+{
+    PasswordFileReader readPasswordFile;
+};
+
+// Applies an option with its value (empty when it takes none); a non-empty result is the usage
+// error.
+using Apply = std::string (*)(ScanOptions& options, const std::string& value, const ParseContext& context);
+
+// One option: how it is written, what it takes, its line in --help, and what it does. The table
+// below is both the parser's and the usage text's, in the order --help lists them.
+struct Option
+{
+    std::string name;
+    std::string alias;
+    Takes takes = Takes::Flag;
+    // The usage error when the value is missing.
+    std::string missing;
+    // The left column of its line in --help; empty when another option's line names it too.
+    std::string usage;
+    // The right column; '\n' starts a continuation line.
+    std::string help;
+    Apply apply = nullptr;
+};
+
+// The Apply of an option that only switches `Member` to `Value`.
+template <bool ScanOptions::*Member, bool Value>
+std::string Switch(ScanOptions& options, const std::string&, const ParseContext&)
+{
+    options.*Member = Value;
+    return {};
+}
 
 bool ParseInt(const std::string& text, int low, int high, int& value)
 {
@@ -20,156 +65,150 @@ bool ParseInt(const std::string& text, int low, int high, int& value)
     return true;
 }
 
+std::string HostNumber(const char* name, int low, const std::string& text, int& host)
+{
+    if (!ParseInt(text, low, 254, host))
+        return std::string(name) + " must be a number from " + std::to_string(low) + " to 254";
+    return {};
+}
+
+// "table, csv or json", or with `separator` between every two names ("table|csv|json").
+std::string FormatNames(const char* separator = nullptr)
+{
+    std::string out;
+    for (std::size_t i = 0; i < kRecordFormats.size(); ++i) {
+        if (i > 0)
+            out += separator != nullptr ? separator : i + 1 == kRecordFormats.size() ? " or " : ", ";
+        out += kRecordFormats[i].name;
+    }
+    return out;
+}
+
+const std::vector<Option>& Options()
+{
+    static const std::vector<Option> options = [] {
+        const ScanOptions defaults;
+        return std::vector<Option>{
+            {"--first", "", Takes::Value, "--first needs a host number", "--first N, --last N",
+             "host range within each /24, default " + std::to_string(defaults.firstHost) + " and " +
+                 std::to_string(defaults.lastHost),
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 return HostNumber("--first", 0, v, o.firstHost);
+             }},
+            {"--last", "", Takes::Value, "--last needs a host number", "", "",
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 return HostNumber("--last", 1, v, o.lastHost);
+             }},
+            {"--no-range", "", Takes::Flag, "", "--no-range", "search only 10.10.10.10",
+             Switch<&ScanOptions::scanRange, false>},
+            {"--no-default-address", "", Takes::Flag, "", "--no-default-address", "do not search 10.10.10.10",
+             Switch<&ScanOptions::scanDefaultAddress, false>},
+            {"--user", "", Takes::Value, "--user needs a name", "--user NAME",
+             "LX400 user, default " + defaults.login.user,
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 o.login.user = v;
+                 return std::string();
+             }},
+            {"--password-file", "", Takes::Value, "--password-file needs a file", "--password-file FILE",
+             "LX400 password from the first line of FILE\n(TRAWLIX_PASSWORD in the environment works as well)",
+             [](ScanOptions& o, const std::string& v, const ParseContext& context) {
+                 const auto password = context.readPasswordFile(v);
+                 if (!password)
+                     return "cannot read the password file " + v;
+                 o.login.password = *password;
+                 return std::string();
+             }},
+            {"--http", "", Takes::Flag, "", "--http", "LX400 over HTTP on port 80 instead of HTTPS on 443",
+             [](ScanOptions& o, const std::string&, const ParseContext&) {
+                 o.login.useHttps = false;
+                 return std::string();
+             }},
+            {"--update-server", "", Takes::Value, "--update-server needs HOST[:PORT]", "--update-server HOST[:PORT]",
+             std::string("the vendor's web server, default ") + kDefaultUpdateServer,
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 o.updateServer = v;
+                 return v.empty() ? std::string("--update-server needs HOST[:PORT]") : std::string();
+             }},
+            {"--jobs", "", Takes::Value, "--jobs must be a number from 1 to " + std::to_string(kMostJobs), "--jobs N",
+             "probe jobs at once, 1 to " + std::to_string(kMostJobs) + ", default " + std::to_string(defaults.jobs),
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 if (!ParseInt(v, 1, kMostJobs, o.jobs))
+                     return "--jobs must be a number from 1 to " + std::to_string(kMostJobs);
+                 return std::string();
+             }},
+            {"--format", "", Takes::Value, "--format needs " + FormatNames(), "--format " + FormatNames("|"),
+             "default " + std::string(RecordFormatName(defaults.format)),
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 const auto format = RecordFormatNamed(v);
+                 if (!format)
+                     return "unknown format " + v + " (" + FormatNames() + ")";
+                 o.format = *format;
+                 return std::string();
+             }},
+            {"--lang", "", Takes::Value, "--lang needs en or de", "--lang en|de",
+             "language of texts such as the Update column",
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 if (v == "en")
+                     o.language = ScanOptions::Language::English;
+                 else if (v == "de")
+                     o.language = ScanOptions::Language::German;
+                 else
+                     return "unknown language " + v + " (en or de)";
+                 return std::string();
+             }},
+            {"--no-progress", "", Takes::Flag, "", "--no-progress", "no progress bar on standard error",
+             Switch<&ScanOptions::progress, false>},
+            {"--no-discovery", "", Takes::Flag, "", "--no-discovery",
+             "probe every address directly instead of knocking on its ports\nfirst (for networks that drop the "
+             "knocks but answer the probes)",
+             Switch<&ScanOptions::discovery, false>},
+            {"--explain", "", Takes::Flag, "", "--explain",
+             "after the list, on standard error: why each searched address that\nanswered is not listed, and how "
+             "many did not answer at all (with\n--format json: an array of {ip, reason, detail})",
+             Switch<&ScanOptions::explain, true>},
+            {"--compare", "", Takes::Value, "--compare needs the FILE of an earlier --format json result",
+             "--compare FILE",
+             "after the search, what changed since FILE (an earlier --format\njson result): adapters new, gone, and "
+             "changed (matched by MAC\naddress, else by IP address)",
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 o.compareFile = v;
+                 return v.empty() ? std::string("--compare needs the FILE of an earlier --format json result")
+                                  : std::string();
+             }},
+            {"--flash-tool", "", Takes::OptionalValue, "", "--flash-tool [DIR]",
+             "instead of searching: the flashing tool found in DIR, its OEM number\nand its firmware per adapter type; "
+             "by default in the folder of\ntrawlix.ini (~/.config/trawlix/ when installed, else beside the program)",
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 o.flashTool = true;
+                 o.flashToolDir = v;
+                 return std::string();
+             }},
+            {"--version", "", Takes::Nothing, "", "--version, --help", "", Switch<&ScanOptions::showVersion, true>},
+            {"--help", "-h", Takes::Nothing, "", "", "", Switch<&ScanOptions::showHelp, true>},
+            {"--", "", Takes::EndOfOptions, "", "--", "ends the options", nullptr},
+        };
+    }();
+    return options;
+}
+
+const Option* OptionNamed(const std::string& name)
+{
+    const auto& options = Options();
+    const auto it = std::find_if(options.begin(), options.end(), [&](const Option& option) {
+        return option.name == name || (!option.alias.empty() && option.alias == name);
+    });
+    return it == options.end() ? nullptr : &*it;
+}
+
 ParseResult Fail(std::string reason)
 {
     return ParseResult{std::nullopt, std::move(reason)};
 }
 
-} // namespace
-
-std::optional<std::string> ReadFirstLine(const std::string& path)
+// What is left to check once every argument was read: the combinations of options and the
+// networks.
+ParseResult Validate(ScanOptions options, const std::vector<std::string>& nets)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string line;
-    std::getline(in, line);
-    if (in.bad())
-        return std::nullopt;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
-}
-
-std::vector<scan::SearchNetwork> ScanOptions::SearchNetworks() const
-{
-    std::vector<scan::SearchNetwork> out;
-    for (const ScanNetwork& network : networks) {
-        const auto part = SearchNetworksOf(network, firstHost, lastHost);
-        out.insert(out.end(), part.begin(), part.end());
-    }
-    return out;
-}
-
-ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* envPassword,
-                             PasswordFileReader readPasswordFile)
-{
-    ScanOptions options;
-    if (envPassword != nullptr)
-        options.password = envPassword;
-    std::vector<std::string> nets;
-    bool optionsEnded = false;
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        // After "--" every argument is a network, also one that starts with '-'.
-        if (optionsEnded || arg == "--") {
-            if (!optionsEnded) {
-                optionsEnded = true;
-                continue;
-            }
-            nets.push_back(arg);
-            continue;
-        }
-        // Options with a value take it from the next argument or after '='.
-        std::string name = arg;
-        std::optional<std::string> inlineValue;
-        if (arg.rfind("--", 0) == 0) {
-            if (const auto eq = arg.find('='); eq != std::string::npos) {
-                name = arg.substr(0, eq);
-                inlineValue = arg.substr(eq + 1);
-            }
-        }
-        auto value = [&](std::string& out) -> bool {
-            if (inlineValue) {
-                out = *inlineValue;
-                return true;
-            }
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        std::string text;
-        auto flag = [&]() { return !inlineValue.has_value(); };
-
-        if (name == "--help" || name == "-h") {
-            options.showHelp = true;
-        } else if (name == "--version") {
-            options.showVersion = true;
-        } else if (name == "--first" || name == "--last") {
-            if (!value(text))
-                return Fail(name + " needs a host number");
-            int host = 0;
-            const bool first = name == "--first";
-            if (!ParseInt(text, first ? 0 : 1, 254, host))
-                return Fail(name + " must be a number from " + (first ? "0" : "1") + " to 254");
-            (first ? options.firstHost : options.lastHost) = host;
-        } else if (name == "--no-range" && flag()) {
-            options.scanRange = false;
-        } else if (name == "--no-default-address" && flag()) {
-            options.scanDefaultAddress = false;
-        } else if (name == "--user") {
-            if (!value(options.user))
-                return Fail("--user needs a name");
-        } else if (name == "--password-file") {
-            if (!value(text))
-                return Fail("--password-file needs a file");
-            const auto password = readPasswordFile(text);
-            if (!password)
-                return Fail("cannot read the password file " + text);
-            options.password = *password;
-        } else if (name == "--http" && flag()) {
-            options.useHttps = false;
-        } else if (name == "--update-server") {
-            if (!value(options.updateServer) || options.updateServer.empty())
-                return Fail("--update-server needs HOST[:PORT]");
-        } else if (name == "--jobs") {
-            if (!value(text) || !ParseInt(text, 1, 255, options.jobs))
-                return Fail("--jobs must be a number from 1 to 255");
-        } else if (name == "--format") {
-            if (!value(text))
-                return Fail("--format needs table, csv or json");
-            if (text == "table")
-                options.format = ScanOptions::Format::Table;
-            else if (text == "csv")
-                options.format = ScanOptions::Format::Csv;
-            else if (text == "json")
-                options.format = ScanOptions::Format::Json;
-            else
-                return Fail("unknown format " + text + " (table, csv or json)");
-        } else if (name == "--lang") {
-            if (!value(text))
-                return Fail("--lang needs en or de");
-            if (text == "en")
-                options.language = ScanOptions::Language::English;
-            else if (text == "de")
-                options.language = ScanOptions::Language::German;
-            else
-                return Fail("unknown language " + text + " (en or de)");
-        } else if (name == "--flash-tool") {
-            options.flashTool = true;
-            // The folder is optional: taken inline, or from the next word unless that is an option.
-            if (inlineValue)
-                options.flashToolDir = *inlineValue;
-            else if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-')
-                options.flashToolDir = args[++i];
-        } else if (name == "--compare") {
-            if (!value(options.compareFile) || options.compareFile.empty())
-                return Fail("--compare needs the FILE of an earlier --format json result");
-        } else if (name == "--no-progress" && flag()) {
-            options.progress = false;
-        } else if (name == "--no-discovery" && flag()) {
-            options.discovery = false;
-        } else if (name == "--explain" && flag()) {
-            options.explain = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Fail("unknown option " + arg);
-        } else {
-            nets.push_back(arg);
-        }
-    }
-
     if (options.showHelp || options.showVersion)
         return ParseResult{options, {}};
     if (options.flashTool) {
@@ -188,7 +227,7 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
             return Fail("a subnet is needed, e.g. 192.168.1.* or 10.20.0.0/22");
         for (const std::string& text : nets) {
             std::string reason;
-            const auto network = ParseScanNetwork(text, &reason);
+            const auto network = scan::ParseNetwork(text, &reason);
             if (!network)
                 return Fail(reason);
             options.networks.push_back(*network);
@@ -196,8 +235,9 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
         if (options.firstHost > options.lastHost)
             return Fail("--first must not be greater than --last");
         // A network without any host to search is a mistake, not something to pass over quietly.
+        const scan::NetworkList list = options.Networks();
         for (std::size_t i = 0; i < nets.size(); ++i) {
-            if (SearchNetworksOf(options.networks[i], options.firstHost, options.lastHost).empty())
+            if (list.AddressesOf(options.networks[i]).empty())
                 return Fail("nothing to search in " + TerminalText(nets[i]) + " with hosts " +
                             std::to_string(options.firstHost) + " to " + std::to_string(options.lastHost) +
                             " (--first, --last)");
@@ -208,41 +248,127 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
     return ParseResult{options, {}};
 }
 
+} // namespace
+
+std::optional<std::string> ReadFirstLine(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string line;
+    std::getline(in, line);
+    if (in.bad())
+        return std::nullopt;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+scan::NetworkList ScanOptions::Networks() const
+{
+    return scan::NetworkList(networks, firstHost, lastHost);
+}
+
+scan::SearchPlan ScanOptions::Plan() const
+{
+    scan::SearchPlan plan;
+    plan.networks = Networks();
+    plan.scanRange = scanRange;
+    plan.scanDefaultAddress = scanDefaultAddress;
+    plan.login = login;
+    plan.jobs = jobs;
+    plan.discovery = discovery;
+    return plan;
+}
+
+ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* envPassword,
+                             PasswordFileReader readPasswordFile)
+{
+    const ParseContext context{readPasswordFile};
+    ScanOptions options;
+    if (envPassword != nullptr)
+        options.login.password = envPassword;
+    std::vector<std::string> nets;
+    bool optionsEnded = false;
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded) {
+            nets.push_back(arg);
+            continue;
+        }
+        // Options with a value take it from the next argument or after '='.
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (arg.rfind("--", 0) == 0) {
+            if (const auto eq = arg.find('='); eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                inlineValue = arg.substr(eq + 1);
+            }
+        }
+        const Option* option = OptionNamed(name);
+        if (option != nullptr && (option->takes == Takes::Flag || option->takes == Takes::EndOfOptions) && inlineValue)
+            option = nullptr;
+        if (option == nullptr) {
+            if (arg.size() > 1 && arg[0] == '-')
+                return Fail("unknown option " + arg);
+            nets.push_back(arg);
+            continue;
+        }
+        std::string value;
+        switch (option->takes) {
+        case Takes::EndOfOptions:
+            // After "--" every argument is a network, also one that starts with '-'.
+            optionsEnded = true;
+            continue;
+        case Takes::Nothing:
+        case Takes::Flag:
+            break;
+        case Takes::Value:
+            if (inlineValue)
+                value = *inlineValue;
+            else if (i + 1 < args.size())
+                value = args[++i];
+            else
+                return Fail(option->missing);
+            break;
+        case Takes::OptionalValue:
+            if (inlineValue)
+                value = *inlineValue;
+            else if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-')
+                value = args[++i];
+            break;
+        }
+        if (std::string error = option->apply(options, value, context); !error.empty())
+            return Fail(std::move(error));
+    }
+    return Validate(std::move(options), nets);
+}
+
 std::string UsageText()
 {
-    const std::string server = kDefaultUpdateServer;
-    return "Usage: trawlix-scan [OPTIONS] [--] NET [NET...]   e.g. 192.168.1.*  10.20.0.0/22\n"
-           "Searches every NET and 10.10.10.10 for adapters in one search, each address once. NET is\n"
-           "a.b.c.* or a.b.c.N (the network a.b.c) or a.b.c.d/P with P 16 to 32 and no host bits set\n"
-           "beyond P (a /22 is four /24 networks, a /32 one host).\n"
-           "  --first N, --last N          host range within each /24, default 1 and 254\n"
-           "  --no-range                   search only 10.10.10.10\n"
-           "  --no-default-address         do not search 10.10.10.10\n"
-           "  --user NAME                  LX400 user, default admin\n"
-           "  --password-file FILE         LX400 password from the first line of FILE\n"
-           "                               (TRAWLIX_PASSWORD in the environment works as well)\n"
-           "  --http                       LX400 over HTTP on port 80 instead of HTTPS on 443\n"
-           "  --update-server HOST[:PORT]  the vendor's web server, default " +
-           server +
-           "\n"
-           "  --jobs N                     probe jobs at once, 1 to 255, default 10\n"
-           "  --format table|csv|json      default table\n"
-           "  --lang en|de                 language of texts such as the Update column\n"
-           "  --no-progress                no progress bar on standard error\n"
-           "  --no-discovery               probe every address directly instead of knocking on its ports\n"
-           "                               first (for networks that drop the knocks but answer the probes)\n"
-           "  --explain                    after the list, on standard error: why each searched address that\n"
-           "                               answered is not listed, and how many did not answer at all (with\n"
-           "                               --format json: an array of {ip, reason, detail})\n"
-           "  --compare FILE               after the search, what changed since FILE (an earlier --format\n"
-           "                               json result): adapters new, gone, and changed (matched by MAC\n"
-           "                               address, else by IP address)\n"
-           "  --flash-tool [DIR]           instead of searching: the flashing tool found in DIR, its OEM number\n"
-           "                               and its firmware per adapter type; by default in the folder of\n"
-           "                               trawlix.ini (~/.config/trawlix/ when installed, else beside the program)\n"
-           "  --version, --help\n"
-           "  --                           ends the options\n"
-           "Exit status: 0 after a completed search, 3 when --compare found a change, 2 for wrong usage,\n"
-           "1 for other failures, 130 (Ctrl-C) or 143 (SIGTERM) when interrupted (what was found so far\n"
-           "is printed).\n";
+    // Option names and values in a column of their own, the help beside them.
+    constexpr std::size_t kHelpColumn = 31;
+    std::string text = "Usage: trawlix-scan [OPTIONS] [--] NET [NET...]   e.g. 192.168.1.*  10.20.0.0/22\n"
+                       "Searches every NET and 10.10.10.10 for adapters in one search, each address once. NET is\n"
+                       "a.b.c.* or a.b.c.N (the network a.b.c) or a.b.c.d/P with P 16 to 32 and no host bits set\n"
+                       "beyond P (a /22 is four /24 networks, a /32 one host).\n";
+    for (const Option& option : Options()) {
+        if (option.usage.empty())
+            continue;
+        std::string line = "  " + option.usage;
+        std::size_t start = 0;
+        do {
+            const std::size_t end = option.help.find('\n', start);
+            const std::string part = option.help.substr(start, end == std::string::npos ? end : end - start);
+            if (!part.empty())
+                line += std::string(kHelpColumn > line.size() ? kHelpColumn - line.size() : 1, ' ') + part;
+            text += line + "\n";
+            line.clear();
+            start = end == std::string::npos ? end : end + 1;
+        } while (start != std::string::npos);
+    }
+    return text + "Exit status: 0 after a completed search, 3 when --compare found a change, 2 for wrong usage,\n"
+                  "1 for other failures, 130 (Ctrl-C) or 143 (SIGTERM) when interrupted (what was found so far\n"
+                  "is printed).\n";
 }

@@ -1,29 +1,28 @@
 #pragma once
 
-#include "cli/scan_network.h"
+#include "scan/network_list.h"
 #include "scan/record/record_format.h"
-#include "scan/scan_plan.h"
+#include "scan/search.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-// What a run of trawlix-scan was asked to do, from its command line and environment.
+// What a run of trawlix-scan was asked to do, from its command line and environment. The search's
+// defaults are the core's (scan::SearchPlan, scan::Login).
 struct ScanOptions
 {
     using Format = RecordFormat;
     enum class Language { FromLocale, English, German };
 
-    std::vector<ScanNetwork> networks; // in the order given
-    int firstHost = 1;                 // within each /24
+    std::vector<scan::Ipv4Network> networks; // in the order given
+    int firstHost = 1;                       // within each /24
     int lastHost = 254;
     bool scanRange = true;
     bool scanDefaultAddress = true;
-    std::string user = "admin";
-    std::string password = "lx400-dflt";
-    bool useHttps = true;
+    scan::Login login;
     std::string updateServer; // empty: the vendor's own host
-    int jobs = 10;
+    int jobs = scan::SearchPlan{}.jobs;
     Format format = Format::Table;
     Language language = Language::FromLocale;
     bool progress = true;
@@ -40,8 +39,10 @@ struct ScanOptions
     bool showVersion = false;
     bool showHelp = false;
 
-    // The /24 networks and hosts to search: --first to --last within each /24 of each network.
-    [[nodiscard]] std::vector<scan::SearchNetwork> SearchNetworks() const;
+    // The networks to search with --first to --last within each /24 of each network.
+    [[nodiscard]] scan::NetworkList Networks() const;
+    // The search these options ask for; the probes are the caller's.
+    [[nodiscard]] scan::SearchPlan Plan() const;
 };
 
 // The outcome of parsing: options, or a one-line reason for exit status 2.

@@ -7,21 +7,11 @@
 #include <cerrno>
 #include <cstring>
 
-std::vector<std::string> ColumnHeaders()
-{
-    using trawlix::TextId;
-    std::vector<std::string> headers;
-    for (const TextId id : {TextId::ColumnDevice, TextId::ColumnFirmware, TextId::ColumnUpdate,
-                            TextId::ColumnManufacturer, TextId::ColumnMac, TextId::ColumnIp, TextId::ColumnLocation})
-        headers.push_back(trawlix::LoadString(id));
-    return headers;
-}
-
 std::string FormatDeviceList(const std::vector<DeviceRecord>& records, ScanOptions::Format format)
 {
     if (format == ScanOptions::Format::Table && records.empty())
         return trawlix::LoadString(trawlix::TextId::NoDeviceFound) + "\n";
-    return FormatRecords(records, format, ColumnHeaders());
+    return FormatRecords(records, format);
 }
 
 int WriteOutput(const std::string& text, std::FILE* out, std::FILE* err)

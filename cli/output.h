@@ -35,9 +35,6 @@ struct FlashToolReport
 };
 [[nodiscard]] std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Format format);
 
-// The table's seven column captions in the current language.
-[[nodiscard]] std::vector<std::string> ColumnHeaders();
-
 // The device list as trawlix-scan prints it. The table has its captions in the current language
 // and says "No device found" (in that language) when the list is empty; CSV and JSON are the
 // shared list formats.

@@ -167,25 +167,28 @@ std::string LocalFirmwareVersion(const FlashToolState& state, std::int32_t devic
 std::vector<AdapterTypeEntry> ListAdapterTypes(const std::string& toolFolder)
 {
     std::vector<AdapterTypeEntry> entries;
-    if (toolFolder.empty() || !open_profile(JoinPath(toolFolder, kFlashToolIni).c_str(), 1))
+    // A profile of its own: the process-wide one may hold the program's settings at the time.
+    Profile ini;
+    if (toolFolder.empty() || !_open_profile(&ini, JoinPath(toolFolder, kFlashToolIni).c_str(), 1))
         return entries;
     const CJToken fields("|");
     std::string entry;
-    for (int n = 0; read_profile_key("AdapterTypes", AdapterKey(n).c_str(), entry); ++n) {
+    for (int n = 0; _read_profile_key(&ini, "AdapterTypes", AdapterKey(n).c_str(), entry); ++n) {
         AdapterTypeEntry type;
         (void)fields.GetTokenLong(&type.deviceId, entry.c_str(), 1);
         char section[kAdapterSectionMaxChars + 1] = {};
         (void)fields.GetToken(section, sizeof section, entry.c_str(), 2, true);
         type.section = section;
         std::string folder;
-        if (read_profile_key(section, "files", folder) || read_profile_key(section, "sharedfiles", folder)) {
+        if (_read_profile_key(&ini, section, "files", folder) ||
+            _read_profile_key(&ini, section, "sharedfiles", folder)) {
             std::string line;
             if (ReadFirstLine(JoinPath(JoinPath(toolFolder, FolderFromIni(folder)), kFirmwareVersionFile), line))
                 type.localVersion = Trim(line);
         }
         entries.push_back(std::move(type));
     }
-    close_profile();
+    _close_profile(&ini);
     return entries;
 }
 

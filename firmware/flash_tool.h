@@ -59,7 +59,7 @@ void FindFlashTool(FlashToolState& state, const DeviceRecord* selected, const st
 
 // The firmware version that the tool's firmware folders hold for adapters with `deviceId`,
 // from "firmcast.ini" and the first line of the model's "version.txt"; `firmware` when they
-// tell none, or when no tool was found. Uses the process-wide default profile.
+// tell none, or when no tool was found.
 [[nodiscard]] std::string LocalFirmwareVersion(const FlashToolState& state, std::int32_t deviceId,
                                                const std::string& firmware);
 
@@ -71,8 +71,8 @@ struct AdapterTypeEntry
     std::string section;
     std::optional<std::string> localVersion;
 };
-// Every "AdapterTypes" entry of `toolFolder`, in key order; empty without a readable INI. Uses the
-// process-wide default profile.
+// Every "AdapterTypes" entry of `toolFolder`, in key order; empty without a readable INI. The INI
+// is read with a profile of its own, whatever the process-wide one holds.
 [[nodiscard]] std::vector<AdapterTypeEntry> ListAdapterTypes(const std::string& toolFolder);
 
 // Starts the tool, with "-ip" and `ip` as its arguments when `ip` is not empty: through wine

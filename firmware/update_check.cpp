@@ -134,7 +134,7 @@ std::string CheckFirmwareUpdate(const std::string& model, DeviceRecord* record, 
         record->deviceId = deviceId;
     if (path.empty()) {
         std::string cut = model.substr(0, model.find("RS485"));
-        XDbgTrace("DevID not found: <%s>", cut.c_str());
+        XDbgTrace("DevID not found: <%s>\n", cut.c_str());
         return trawlix::LoadString(trawlix::TextId::InfoNotAvailable);
     }
 

@@ -183,8 +183,10 @@ bool ConvertPageToLatin1(std::string* text)
         }
     }
     temp.RemoveTree(folder.c_str(), "*.*", true);
-    // A failed read must not hand back half a page as the converted one.
-    if (readOk && !converted.empty())
+    // A failed read must not hand back half a page as the converted one, nor count as converted.
+    if (!readOk)
+        return false;
+    if (!converted.empty())
         *text = std::move(converted);
     return true;
 }
@@ -235,9 +237,16 @@ bool FetchPage(const std::string& host, const std::string& path, std::string* pa
     return true;
 }
 
-ApiSession::ApiSession(std::string address, bool useHttps, std::string user, std::string password, jwin::StopToken stop)
-    : address_(std::move(address)), useHttps_(useHttps), user_(std::move(user)), password_(std::move(password)),
-      http_(kUserAgent, stop)
+std::string UrlHost(Ipv4Address address, std::uint16_t port, bool https)
+{
+    const std::uint16_t schemePort = https ? 443 : 80;
+    return port == schemePort ? address.Text() : address.Text() + ":" + std::to_string(port);
+}
+
+ApiSession::ApiSession(Ipv4Address address, std::uint16_t port, bool useHttps, std::string user, std::string password,
+                       jwin::StopToken stop)
+    : host_(UrlHost(address, port, useHttps)), useHttps_(useHttps), user_(std::move(user)),
+      password_(std::move(password)), http_(kUserAgent, stop)
 {}
 
 bool SendApiRequest(ApiSession* session, const std::string& verb, const std::string& objectPath,
@@ -246,7 +255,7 @@ bool SendApiRequest(ApiSession* session, const std::string& verb, const std::str
     if (session == nullptr || status == nullptr || !session->http_.Valid())
         return false;
     net::HttpRequest request;
-    request.url = (session->useHttps_ ? "https://" : "http://") + session->address_ + objectPath;
+    request.url = (session->useHttps_ ? "https://" : "http://") + session->host_ + objectPath;
     request.method = verb;
     request.body = body;
     request.headers = {"Content-Type: application/json"};

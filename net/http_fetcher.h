@@ -1,7 +1,10 @@
 #pragma once
 
 #include "net/http_client.h"
+#include "support/text/ipv4.h"
 #include "support/threads/stop_token.h"
+
+#include <cstdint>
 
 #include <memory>
 #include <string>
@@ -52,22 +55,26 @@ bool FetchPage(const std::string& host, const std::string& path, std::string* pa
 bool ExtractLabelValue(const std::string& label, const std::string& page, std::string* value);
 
 // Re-encodes `text` from UTF-8 to ISO-8859-1 through a file in a private temporary folder;
-// on any failure `text` keeps its bytes.
+// false, with `text` keeping its bytes, when any step fails (reading the result back included).
 bool ConvertPageToLatin1(std::string* text);
 
 // Re-encodes a file in place between two character sets; on failure the file stays as it was.
 bool ConvertFileCharset(const char* path, const char* fromCharset, const char* toCharset);
 
+// The host part of a URL for `address` on `port`: the port is written only when it is not the
+// scheme's own (80 for HTTP, 443 for HTTPS), so the usual ports give the usual URLs.
+[[nodiscard]] std::string UrlHost(Ipv4Address address, std::uint16_t port, bool https);
+
 // A session with one adapter's JSON interface: a client session whose connection, cookies and
-// credentials carry over between the requests, on port 443 with HTTPS or 80 without, with the
-// TLS settings of adapter connections.
+// credentials carry over between the requests, on `port` (443 with HTTPS or 80 without, for the
+// adapters), with the TLS settings of adapter connections.
 class ApiSession final
 {
 public:
-    ApiSession(std::string address, bool useHttps, std::string user, std::string password, jwin::StopToken stop = {});
+    ApiSession(Ipv4Address address, std::uint16_t port, bool useHttps, std::string user, std::string password,
+               jwin::StopToken stop = {});
 
     [[nodiscard]] bool UseHttps() const { return useHttps_; }
-    [[nodiscard]] const std::string& Address() const { return address_; }
     // What the last request came to.
     [[nodiscard]] const TransferReport& LastReport() const { return last_; }
 
@@ -75,7 +82,7 @@ private:
     friend bool SendApiRequest(ApiSession* session, const std::string& verb, const std::string& objectPath,
                                const std::string& body, long* status, std::string* responseBody);
 
-    std::string address_;
+    std::string host_; // address and port as the URL names them
     bool useHttps_;
     std::string user_;
     std::string password_;

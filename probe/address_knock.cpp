@@ -41,28 +41,20 @@ KnockOutcome JudgeAnswers(const std::vector<KnockPort>& ports, std::span<const n
     return outcome;
 }
 
-void KnockAddresses(const std::vector<std::string>& addresses, const std::vector<KnockPort>& ports,
+void KnockAddresses(const std::vector<Ipv4Address>& addresses, const std::vector<KnockPort>& ports,
                     const std::function<bool()>& stopRequested, const KnockReport& report,
                     std::chrono::milliseconds connectTimeout)
 {
     if (connectTimeout.count() <= 0)
         connectTimeout = std::chrono::milliseconds(net::HttpLimits{}.connectTimeoutMs);
-    std::vector<std::uint32_t> knocked;
-    std::vector<std::size_t> indexOf; // position in `knocked` -> index in `addresses`
-    for (std::size_t i = 0; i < addresses.size(); ++i) {
-        in_addr parsed{};
-        if (inet_pton(AF_INET, addresses[i].c_str(), &parsed) != 1) {
-            report(i, KnockOutcome{});
-            continue;
-        }
-        knocked.push_back(parsed.s_addr);
-        indexOf.push_back(i);
-    }
+    std::vector<std::uint32_t> knocked; // network byte order, as the sockets take them
+    knocked.reserve(addresses.size());
+    for (const Ipv4Address address : addresses)
+        knocked.push_back(htonl(address.Value()));
     std::vector<std::uint16_t> portNumbers;
     for (const KnockPort& port : ports)
         portNumbers.push_back(port.port);
-    net::KnockPorts(knocked, portNumbers, connectTimeout, stopRequested,
-                    [&](std::size_t at, std::span<const net::PortAnswer> answers) {
-                        report(indexOf[at], JudgeAnswers(ports, answers));
-                    });
+    net::KnockPorts(
+        knocked, portNumbers, connectTimeout, stopRequested,
+        [&](std::size_t at, std::span<const net::PortAnswer> answers) { report(at, JudgeAnswers(ports, answers)); });
 }

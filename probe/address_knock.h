@@ -19,9 +19,8 @@ struct KnockPort
 // The discovery knock of the program's searches: every port of every address at once through a
 // plain TCP connect with the probes' own connect time-out. The probes reach adapters directly
 // whatever proxy the environment names, so the knock's connect is the probes' own and judges
-// every address. A text that is no IPv4 address is not knocked; it is reported at once and probed
-// as without the knock.
-void KnockAddresses(const std::vector<std::string>& addresses, const std::vector<KnockPort>& ports,
+// every address.
+void KnockAddresses(const std::vector<Ipv4Address>& addresses, const std::vector<KnockPort>& ports,
                     const std::function<bool()>& stopRequested, const KnockReport& report,
                     std::chrono::milliseconds connectTimeout = std::chrono::milliseconds(0));
 

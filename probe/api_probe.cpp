@@ -3,7 +3,6 @@
 #include "probe/firmware_version.h"
 #include "probe/transfer_failure.h"
 #include "resources/string_table.h"
-#include "support/text/ipv4.h"
 
 #include <json/json.h>
 
@@ -153,13 +152,18 @@ ProbeFailure RequestFailure(const ApiSession& session, ProbeFailureKind kind, co
     return {kind, what + " answered HTTP " + std::to_string(report.status)};
 }
 
-bool Login(const ProbeTarget& job, ApiSession* session, DeviceRecord* record, ProbeFailure* why)
+} // namespace
+
+bool ApiLogin(const ProbeTarget& job, ApiSession* session, DeviceRecord* record, ProbeFailure* why)
 {
+    ProbeFailure ignored;
+    if (why == nullptr)
+        why = &ignored;
     if (session == nullptr || record == nullptr)
         return false;
     long status = 0;
-    std::string ignored;
-    if (!SendApiRequest(session, "POST", "/api/login", ApiLoginBody(job.user, job.password), &status, &ignored)) {
+    std::string body;
+    if (!SendApiRequest(session, "POST", "/api/login", ApiLoginBody(job.user, job.password), &status, &body)) {
         *why = RequestFailure(*session, ProbeFailureKind::LoginFailed, "the login");
         return false;
     }
@@ -176,8 +180,13 @@ bool Login(const ProbeTarget& job, ApiSession* session, DeviceRecord* record, Pr
     return false;
 }
 
-bool Read(ApiSession* session, const std::string& objectPath, std::string* document, ProbeFailure* why)
+bool ApiGet(ApiSession* session, const ProbeTarget& job, const std::string& objectPath, std::string* document,
+            ProbeFailure* why)
 {
+    (void)job;
+    ProbeFailure ignored;
+    if (why == nullptr)
+        why = &ignored;
     if (session == nullptr || objectPath.empty() || document == nullptr)
         return false;
     long status = 0;
@@ -190,37 +199,21 @@ bool Read(ApiSession* session, const std::string& objectPath, std::string* docum
     return true;
 }
 
-} // namespace
-
-bool ApiLogin(const ProbeTarget& job, ApiSession* session, DeviceRecord* record)
-{
-    ProbeFailure ignored;
-    return Login(job, session, record, &ignored);
-}
-
-bool ApiGet(ApiSession* session, const ProbeTarget& job, const std::string& objectPath, std::string* document)
-{
-    (void)job;
-    ProbeFailure ignored;
-    return Read(session, objectPath, document, &ignored);
-}
-
-bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config, ProbeFailure* why)
+bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, std::string* compactVersion, ProbeFailure* why)
 {
     ProbeFailure ignored;
     if (why == nullptr)
         why = &ignored;
-    // The job checks its address too; a probe never hands a host name to the resolver.
-    if (record == nullptr || !IsDottedQuadAuthority(job.address))
+    if (record == nullptr)
         return false;
-    ApiSession session(job.address, job.useHttps, job.user, job.password, job.stop);
-    if (!Login(job, &session, record, why))
+    ApiSession session(job.address, job.port, job.useHttps, job.user, job.password, job.stop);
+    if (!ApiLogin(job, &session, record, why))
         return false;
     std::string infoText;
-    if (!Read(&session, "/api/system/info", &infoText, why))
+    if (!ApiGet(&session, job, "/api/system/info", &infoText, why))
         return false;
     std::string configText;
-    if (!Read(&session, "/api/system/network/config", &configText, why))
+    if (!ApiGet(&session, job, "/api/system/network/config", &configText, why))
         return false;
 
     const ApiSystemInfo info = ReadApiSystemInfo(infoText);
@@ -229,9 +222,9 @@ bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeCo
         return false;
     }
     std::string displayVersion;
-    std::string compactVersion;
+    std::string compact;
     std::string oem;
-    SplitFirmwareVersion(info.version, "V", &displayVersion, &compactVersion, &oem);
+    SplitFirmwareVersion(info.version, "V", &displayVersion, &compact, &oem);
     std::string manufacturer = info.manufacturer;
     if (!oem.empty())
         manufacturer += " (" + oem + ")";
@@ -252,7 +245,7 @@ bool ProbeApiAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeCo
     record->deviceId = -1;
     record->found = true;
     record->jsonApi = true;
-    record->updateText = CheckFirmwareUpdate(record->model, record, compactVersion, oem,
-                                             UpdateCheckContext{config.updateServer, job.stop});
+    if (compactVersion != nullptr)
+        *compactVersion = std::move(compact);
     return true;
 }

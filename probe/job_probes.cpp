@@ -1,73 +1,82 @@
 #include "probe/job_probes.h"
 
+#include "firmware/update_check.h"
 #include "probe/address_knock.h"
 #include "probe/api_probe.h"
 #include "probe/legacy_probe.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
 
-// Runs one probe on its port, unless the knock found that port dead: its connect would fail just
-// the same, and the knock's reason stands in for the probe's. A failed probe leaves its reason in
-// the record; the job joins those of both probes.
-template <typename Probe>
-bool ProbeOnPort(const ProbeTarget& target, DeviceRecord& record, std::uint16_t port, Probe probe)
+// A probe as a family runs it: the reason of a failed probe goes into the record.
+template <typename Probe> ProbeFunction FamilyProbe(Probe probe)
 {
-    ProbeFailure why;
-    bool found = false;
-    if (const ProbeFailure* dead = target.DeadPortReason(port))
-        why = *dead;
-    else
-        found = probe(&why);
-    if (!found)
-        record.failure = std::move(why);
-    return found;
+    return [probe](const ProbeTarget& target, DeviceRecord& record) {
+        ProbeResult result;
+        ProbeFailure why;
+        result.recognised = probe(target, &record, &result.compactVersion, &why);
+        if (!result.recognised)
+            record.failure = std::move(why);
+        return result;
+    };
 }
 
-// The reason an address that gets no probe carries: what both probes would have met on their ports.
-ProbeFailure RuledOutFailure(const KnockOutcome& outcome, bool useHttps)
+// The reason an address that gets no probe carries: what every family would have met on its port.
+ProbeFailure RuledOutFailure(const std::vector<ProbeFamily>& families, const KnockOutcome& outcome, bool useHttps)
 {
     if (outcome.Probed())
         return {};
-    auto reasonOn = [&](std::uint16_t port) {
-        for (const DeadPort& dead : outcome.deadPorts) {
-            if (dead.port == port)
-                return dead.why;
-        }
-        return ProbeFailure{};
-    };
-    const std::uint16_t apiPort = ApiPort(useHttps);
-    return CombineProbeFailures(reasonOn(kLegacyPort), reasonOn(apiPort), apiPort);
+    std::vector<FamilyFailure> failures;
+    for (const ProbeFamily& family : families) {
+        const std::uint16_t port = family.port(useHttps);
+        const auto dead = std::find_if(outcome.deadPorts.begin(), outcome.deadPorts.end(),
+                                       [port](const DeadPort& d) { return d.port == port; });
+        failures.push_back({family.name, port, dead != outcome.deadPorts.end() ? dead->why : ProbeFailure{}});
+    }
+    return CombineProbeFailures(failures);
 }
 
 } // namespace
 
+const std::vector<ProbeFamily>& AdapterFamilies()
+{
+    static const std::vector<ProbeFamily> families{
+        {"", [](bool) -> std::uint16_t { return 80; }, FamilyProbe(ProbeLegacyAdapter)},
+        {"LX400", [](bool https) -> std::uint16_t { return https ? 443 : 80; }, FamilyProbe(ProbeApiAdapter)},
+    };
+    return families;
+}
+
+std::vector<std::uint16_t> FamilyPorts(const std::vector<ProbeFamily>& families, bool useHttps)
+{
+    std::vector<std::uint16_t> ports;
+    for (const ProbeFamily& family : families) {
+        const std::uint16_t port = family.port(useHttps);
+        if (std::find(ports.begin(), ports.end(), port) == ports.end())
+            ports.push_back(port);
+    }
+    return ports;
+}
+
 JobProbes MakeJobProbes(const ProbeConfig& config)
 {
     JobProbes probes;
-    probes.legacy = [config](const ProbeTarget& target, DeviceRecord& record) {
-        return ProbeOnPort(target, record, kLegacyPort,
-                           [&](ProbeFailure* why) { return ProbeLegacyAdapter(target, &record, config, why); });
+    probes.families = AdapterFamilies();
+    probes.updateCheck = [config](const ProbeTarget& target, DeviceRecord& record, const std::string& compactVersion) {
+        return CheckFirmwareUpdate(record.model, &record, compactVersion, record.oem,
+                                   UpdateCheckContext{config.updateServer, target.stop});
     };
-    probes.api = [config](const ProbeTarget& target, DeviceRecord& record) {
-        return ProbeOnPort(target, record, ApiPort(target.useHttps),
-                           [&](ProbeFailure* why) { return ProbeApiAdapter(target, &record, config, why); });
-    };
-    probes.knock = [](const std::vector<std::string>& addresses, bool useHttps,
-                      const std::function<bool()>& stopRequested, const KnockReport& report) {
-        KnockAddresses(addresses, KnockedPorts(useHttps), stopRequested, [&](std::size_t index, KnockOutcome outcome) {
-            outcome.failure = RuledOutFailure(outcome, useHttps);
+    probes.knock = [families = probes.families](const std::vector<Ipv4Address>& addresses, bool useHttps,
+                                                const std::function<bool()>& stopRequested, const KnockReport& report) {
+        std::vector<KnockPort> ports;
+        for (const std::uint16_t port : FamilyPorts(families, useHttps))
+            ports.push_back({port});
+        KnockAddresses(addresses, ports, stopRequested, [&](std::size_t index, KnockOutcome outcome) {
+            outcome.failure = RuledOutFailure(families, outcome, useHttps);
             report(index, std::move(outcome));
         });
     };
     return probes;
-}
-
-std::vector<KnockPort> KnockedPorts(bool useHttps)
-{
-    std::vector<KnockPort> ports{{kLegacyPort}};
-    if (useHttps)
-        ports.push_back({ApiPort(true)});
-    return ports;
 }

@@ -1,22 +1,19 @@
 #pragma once
 
-#include "probe/address_knock.h"
 #include "probe/probe_config.h"
 #include "scan/record/probe_seam.h"
 
 #include <cstdint>
 #include <vector>
 
-// The port of the legacy status page, and of the LX400 interface over HTTP or HTTPS.
-inline constexpr std::uint16_t kLegacyPort = 80;
-[[nodiscard]] constexpr std::uint16_t ApiPort(bool useHttps)
-{
-    return useHttps ? 443 : 80;
-}
+// The adapter families the program knows, in the order a job tries them: the legacy status page
+// on port 80, then the LX400 JSON interface on 443 with HTTPS or 80 without. A new family is one
+// entry here (and its probe beside the others in probe/).
+[[nodiscard]] const std::vector<ProbeFamily>& AdapterFamilies();
 
-// The adapter probes the scan engine's jobs run: the legacy status page first, the LX400 JSON
-// interface when that found nothing; and the discovery knock on the ports they use.
+// What the scan engine's jobs look at addresses with: the adapter families, the update check
+// against the vendor's server of `config`, and the discovery knock on the families' ports.
 [[nodiscard]] JobProbes MakeJobProbes(const ProbeConfig& config = {});
 
-// The ports the probes use with the given LX400 scheme: 80, and 443 with HTTPS.
-[[nodiscard]] std::vector<KnockPort> KnockedPorts(bool useHttps);
+// The ports `families` speak on with the given LX400 scheme, each once, in family order.
+[[nodiscard]] std::vector<std::uint16_t> FamilyPorts(const std::vector<ProbeFamily>& families, bool useHttps);

@@ -3,7 +3,6 @@
 #include "net/http_fetcher.h"
 #include "probe/firmware_version.h"
 #include "probe/transfer_failure.h"
-#include "support/text/ipv4.h"
 #include "support/trace/xdbg.h"
 
 #include <array>
@@ -83,18 +82,19 @@ LegacyPageValues ReadLegacyPage(const std::string& page)
     return values;
 }
 
-bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const ProbeConfig& config, ProbeFailure* why)
+bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, std::string* compactVersion, ProbeFailure* why)
 {
     ProbeFailure ignored;
     if (why == nullptr)
         why = &ignored;
-    // The job checks its address too; a probe never hands a host name to the resolver.
-    if (record == nullptr || !IsDottedQuadAuthority(job.address))
+    if (record == nullptr)
         return false;
+    const std::string address = job.address.Text();
     std::string page;
     FetchReport report;
     // The status page is an adapter's: a redirect to https gets the TLS of old devices.
-    if (!FetchPage(job.address, "net.shtml", &page, FetchOptions{job.stop, net::HttpPeer::Adapter}, &report)) {
+    if (!FetchPage(UrlHost(job.address, job.port, false), "net.shtml", &page,
+                   FetchOptions{job.stop, net::HttpPeer::Adapter}, &report)) {
         if (report.notFoundPage)
             *why = {ProbeFailureKind::PageNotFound,
                     "the page says \"file not found\" (HTTP " + std::to_string(report.status) + ")"};
@@ -105,7 +105,7 @@ bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const Prob
 
     LegacyPageValues values = ReadLegacyPage(page);
     if (values.hardware.empty() || values.firmware.empty() || values.mac.empty()) {
-        XDbgTrace("Invalid data on %s", job.address.c_str());
+        XDbgTrace("Invalid data on %s\n", address.c_str());
         *why = {ProbeFailureKind::NotAnAdapter, "HTTP " + std::to_string(report.status) +
                                                     " page without adapter data (" + MissingValues(values) +
                                                     " missing)"};
@@ -113,9 +113,9 @@ bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const Prob
     }
 
     std::string displayVersion;
-    std::string compactVersion;
+    std::string compact;
     std::string oem;
-    SplitFirmwareVersion(values.firmware, "v ", &displayVersion, &compactVersion, &oem);
+    SplitFirmwareVersion(values.firmware, "v ", &displayVersion, &compact, &oem);
     if (!oem.empty())
         values.manufacturer += " (" + oem + ")";
 
@@ -133,7 +133,7 @@ bool ProbeLegacyAdapter(const ProbeTarget& job, DeviceRecord* record, const Prob
     record->location = values.location;
     record->updateState = 0;
     record->deviceId = -1;
-    record->updateText = CheckFirmwareUpdate(record->model, record, compactVersion, oem,
-                                             UpdateCheckContext{config.updateServer, job.stop});
+    if (compactVersion != nullptr)
+        *compactVersion = std::move(compact);
     return true;
 }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-// What the probes need beyond the job's address and login: where to ask for firmware updates.
+// What the jobs' update check needs: where to ask the vendor for firmware updates.
 struct ProbeConfig
 {
     std::string updateServer = kDefaultUpdateServer;

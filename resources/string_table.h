@@ -4,7 +4,7 @@
 
 #include <string>
 
-// User-visible texts by id (101-151), English and German with the same ids, compiled into the
+// User-visible texts by id (from 101), English and German with the same ids, compiled into the
 // core. Texts are UTF-8. The code names them by TextId, generated from the language files.
 namespace trawlix {
 

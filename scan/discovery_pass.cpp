@@ -4,7 +4,7 @@
 
 namespace scan {
 
-DiscoveryPass::DiscoveryPass(const KnockFunction& knock, std::vector<std::string> addresses, bool useHttps,
+DiscoveryPass::DiscoveryPass(const KnockFunction& knock, std::vector<Ipv4Address> addresses, bool useHttps,
                              std::function<bool()> stopRequested)
     : addresses_(std::move(addresses)), stopRequested_(std::move(stopRequested))
 {

@@ -21,7 +21,7 @@ class DiscoveryPass final
 public:
     // Starts the knock; `stopRequested` is how the search tells it to give up (it is asked at
     // least every 100 ms by the program's knock).
-    DiscoveryPass(const KnockFunction& knock, std::vector<std::string> addresses, bool useHttps,
+    DiscoveryPass(const KnockFunction& knock, std::vector<Ipv4Address> addresses, bool useHttps,
                   std::function<bool()> stopRequested);
     // Tells the knock to give up and waits for its thread.
     ~DiscoveryPass();
@@ -36,7 +36,7 @@ public:
     [[nodiscard]] bool Finished() const { return finished_.load(); }
 
 private:
-    std::vector<std::string> addresses_;
+    std::vector<Ipv4Address> addresses_;
     std::function<bool()> stopRequested_;
     std::atomic<bool> cancel_{false};
     std::atomic<bool> finished_{false};

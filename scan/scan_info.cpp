@@ -1,8 +1,6 @@
 #include "scan/scan_info.h"
 
 #include "scan/scan_lock.h"
-#include "support/text/ipv4.h"
-#include "support/trace/xdbg.h"
 
 #include <utility>
 
@@ -16,26 +14,30 @@ std::int32_t CScanInfo::Run()
     if (resultCallback == nullptr)
         return kScanInvalidArg;
     DeviceRecord record;
-    record.ip = address;
-    // Only a dotted IPv4 literal is probed: anything else (a hand-edited subnet) would reach the
-    // resolver as a host name. Such a job still delivers its empty record for the progress count.
-    if (!IsDottedQuad(address)) {
-        XDbgTrace("Not an IPv4 address, not probed: %s\n", address.c_str());
-        if (IsRunning())
-            resultCallback(record, callbackContext);
-        return 0;
+    record.ip = address.Text();
+    // Each family may leave its reason in the record when it fails; the record carries one reason
+    // for all of them.
+    std::vector<FamilyFailure> failures;
+    for (const ProbeFamily& family : probes.families) {
+        const std::uint16_t port = family.port ? family.port(useHttps) : 80;
+        const ProbeTarget target{address, port, user, password, useHttps, Token(), deadPorts};
+        ProbeResult result;
+        // A port the knock found dead would fail the probe's connect just the same; the knock's
+        // reason stands in for the probe's.
+        if (const ProbeFailure* dead = target.DeadPortReason(port))
+            record.failure = *dead;
+        else if (family.probe)
+            result = family.probe(target, record);
+        if (result.recognised) {
+            if (probes.updateCheck)
+                record.updateText = probes.updateCheck(target, record, result.compactVersion);
+            break;
+        }
+        failures.push_back({family.name, port, std::exchange(record.failure, ProbeFailure{})});
+        if (record.found)
+            break;
     }
-    const ProbeTarget target{address, user, password, useHttps, Token(), deadPorts};
-    const bool legacyFound = probes.legacy && probes.legacy(target, record);
-    // Each probe may leave its reason in the record when it fails; the record carries one
-    // reason for both.
-    const ProbeFailure legacyFailure = std::exchange(record.failure, ProbeFailure{});
-    if (!legacyFound && probes.api)
-        probes.api(target, record);
-    if (record.found)
-        record.failure = {};
-    else
-        record.failure = CombineProbeFailures(legacyFailure, record.failure, useHttps ? 443 : 80);
+    record.failure = record.found ? ProbeFailure{} : CombineProbeFailures(failures);
     if (IsRunning())
         resultCallback(record, callbackContext);
     return 0;

@@ -2,6 +2,7 @@
 
 #include "scan/record/device_record.h"
 #include "scan/record/probe_seam.h"
+#include "support/text/ipv4.h"
 #include "support/threads/thread.h"
 
 #include <cstdint>
@@ -11,7 +12,8 @@
 inline constexpr std::int32_t kScanInvalidArg = static_cast<std::int32_t>(0x80070057u);
 
 // One probe job: probes `address` on its own thread and hands one record to the callback,
-// unless it was asked to stop.
+// unless it was asked to stop. The controller sets every member before Start; the job reads them
+// only afterwards.
 class CScanInfo : public jwin::CJThreadEx
 {
 public:
@@ -20,7 +22,7 @@ public:
 
     std::int32_t Run() override;
 
-    std::string address;
+    Ipv4Address address;
     ScanResultCallback resultCallback = nullptr;
     void* callbackContext = nullptr;
     std::string user;

@@ -1,7 +1,6 @@
 #include "scan/scan_thread.h"
 
 #include "scan/discovery_pass.h"
-#include "support/text/ipv4.h"
 #include "support/trace/xdbg.h"
 
 #include <algorithm>
@@ -11,8 +10,8 @@
 #include <set>
 #include <vector>
 
-CScanThread::CScanThread(ScanResultCallback callback, IScanWindow* window, JobProbes probes, std::uint32_t finalWaitMs)
-    : resultCallback(callback), callbackContext(window), probes_(std::move(probes)), finalWaitMs_(finalWaitMs)
+CScanThread::CScanThread(ScanResultCallback callback, void* context, std::uint32_t finalWaitMs)
+    : resultCallback(callback), callbackContext(context), finalWaitMs_(finalWaitMs)
 {}
 
 CScanThread::~CScanThread()
@@ -20,33 +19,17 @@ CScanThread::~CScanThread()
     Stop();
 }
 
-void CScanThread::SetPlan(const std::string& startAddress, std::int32_t first, std::int32_t last)
+void CScanThread::SetPlan(Plan plan)
 {
-    SetRange(NetworkPrefix(startAddress), first, last);
+    plan.maxJobs = std::clamp(plan.maxJobs, 1, kSlotCount - 1);
+    std::lock_guard lock(planMutex_);
+    next_ = std::move(plan);
 }
 
-void CScanThread::SetRange(std::string rangePrefix, std::int32_t first, std::int32_t last)
-{
-    SetNetworks({{std::move(rangePrefix), first, last}});
-}
-
-void CScanThread::SetNetworks(std::vector<scan::SearchNetwork> networks)
-{
-    networks_ = std::move(networks);
-    const scan::SearchNetwork front = networks_.empty() ? scan::SearchNetwork{{}, 0, 255} : networks_.front();
-    prefix = front.prefix;
-    firstHost = front.firstHost;
-    lastHost = front.lastHost;
-}
-
-jwin::CJThread::Handle CScanThread::StartJob(std::int32_t host, int slot, const std::string& jobPrefix,
+jwin::CJThread::Handle CScanThread::StartJob(const scan::PlannedAddress& address, int slot,
                                              std::vector<DeadPort> deadPorts)
 {
     if (slot < 0 || slot >= kSlotCount)
-        return nullptr;
-    std::string address = jobPrefix + "." + std::to_string(host);
-    // The address buffer of the job holds 127 characters; a longer one is refused, not cut.
-    if (address.size() > kMaxAddressLength)
         return nullptr;
     CScanInfo& job = jobs[static_cast<std::size_t>(slot)];
     // A job of an earlier search still in this slot is stopped and delivers nothing. This wait
@@ -56,16 +39,14 @@ jwin::CJThread::Handle CScanThread::StartJob(std::int32_t host, int slot, const 
     std::lock_guard lock(startMutex_);
     if (abortRequested.load())
         return nullptr;
-    job.address = std::move(address);
+    job.address = address.address;
     job.resultCallback = resultCallback;
     job.callbackContext = callbackContext;
-    job.probes = probes_;
+    job.user = current_.login.user;
+    job.password = current_.login.password;
+    job.useHttps = current_.login.useHttps;
+    job.probes = current_.probes;
     job.deadPorts = std::move(deadPorts);
-    if (callbackContext != nullptr) {
-        job.user = callbackContext->CurrentUser();
-        job.password = callbackContext->CurrentPassword();
-        job.useHttps = callbackContext->CurrentUseHttps();
-    }
     job.Start(10000, true);
     return job.ThreadHandle();
 }
@@ -105,11 +86,6 @@ void CScanThread::WaitForJobs()
     }
 }
 
-void CScanThread::SetMaxJobs(int count)
-{
-    maxJobs_ = std::clamp(count, 1, kSlotCount - 1);
-}
-
 void CScanThread::StopAllJobs()
 {
     {
@@ -121,34 +97,34 @@ void CScanThread::StopAllJobs()
         job.Stop(jwin::kNoTimeLimit, true);
 }
 
-KnockVerdict CScanThread::VerdictFor(const std::string& ip) const
-{
-    const auto address = ParseDottedQuad(ip);
-    if (!address)
-        return KnockVerdict::NotKnocked;
-    std::lock_guard lock(verdictMutex_);
-    const auto verdict = verdicts_.find(*address);
-    return verdict == verdicts_.end() ? KnockVerdict::NotKnocked : verdict->second;
-}
-
 std::int32_t CScanThread::Run()
 {
     abortRequested.store(false);
     if (resultCallback == nullptr)
         return kScanInvalidArg;
+    {
+        std::lock_guard lock(planMutex_);
+        current_ = next_;
+    }
 
-    const std::vector<scan::PlannedAddress> plan = scan::PlanAddresses(networks_, scanRange, scanDefaultAddress);
-    // One network keeps the window's slot rule: host h in slot h, the factory address in a slot
-    // of its own. Several networks repeat host numbers, so there a job takes the slot of the
+    const std::vector<scan::PlannedAddress>& plan = current_.addresses;
+    // Within one /24 the window's slot rule holds: host h in slot h, the factory address in a slot
+    // of its own. Several /24 networks repeat host numbers, so there a job takes the slot of the
     // wait-set entry it runs in: two running jobs never share a slot (reusing the slot of a
     // running job would stop it, and its record would be lost).
-    const bool slotPerHost = networks_.size() <= 1;
-    {
-        std::lock_guard lock(verdictMutex_);
-        verdicts_.clear();
+    std::optional<std::uint32_t> block;
+    bool slotPerHost = true;
+    for (const scan::PlannedAddress& planned : plan) {
+        if (planned.defaultAddress)
+            continue;
+        if (block && *block != planned.address.Value() >> 8) {
+            slotPerHost = false;
+            break;
+        }
+        block = planned.address.Value() >> 8;
     }
     const std::size_t total = plan.size();
-    const std::size_t width = std::min<std::size_t>(static_cast<std::size_t>(maxJobs_), total);
+    const std::size_t width = std::min<std::size_t>(static_cast<std::size_t>(current_.maxJobs), total);
 
     // The pass knocks on every address at once; an address becomes ready for a job when the knock
     // let it through. Without the pass every address is ready from the start.
@@ -156,13 +132,12 @@ std::int32_t CScanThread::Run()
     std::vector<bool> reported(total, false);
     std::vector<std::vector<DeadPort>> deadPorts(total); // by plan position, until its job starts
     std::set<std::size_t> ready; // plan positions, started lowest first: the default address first
-    if (discovery_ && probes_.knock && total > 0) {
-        std::vector<std::string> addresses;
+    if (current_.discovery && current_.probes.knock && total > 0) {
+        std::vector<Ipv4Address> addresses;
         addresses.reserve(total);
         for (const scan::PlannedAddress& planned : plan)
-            addresses.push_back(planned.Text());
-        const bool useHttps = callbackContext != nullptr ? callbackContext->CurrentUseHttps() : true;
-        pass.emplace(probes_.knock, std::move(addresses), useHttps,
+            addresses.push_back(planned.address);
+        pass.emplace(current_.probes.knock, std::move(addresses), current_.login.useHttps,
                      [this] { return abortRequested.load() || !IsRunning(); });
     } else {
         for (std::size_t i = 0; i < total; ++i)
@@ -178,15 +153,6 @@ std::int32_t CScanThread::Run()
             return;
         const bool finished = pass->Finished();
         auto outcomes = pass->Take();
-        {
-            std::lock_guard lock(verdictMutex_);
-            for (const auto& [index, outcome] : outcomes) {
-                if (index >= total || reported[index])
-                    continue;
-                if (const auto address = ParseDottedQuad(plan[index].Text()))
-                    verdicts_[*address] = outcome.verdict;
-            }
-        }
         for (auto& [index, outcome] : outcomes) {
             if (index >= total || reported[index])
                 continue;
@@ -220,8 +186,8 @@ std::int32_t CScanThread::Run()
                 const scan::PlannedAddress& planned = plan[index];
                 const int slot = !slotPerHost             ? static_cast<int>(entry)
                                  : planned.defaultAddress ? kDefaultAddressSlot
-                                                          : planned.host;
-                waitSet[entry] = StartJob(planned.host, slot, planned.prefix, std::move(deadPorts[index]));
+                                                          : planned.address.Host();
+                waitSet[entry] = StartJob(planned, slot, std::move(deadPorts[index]));
             }
         }
     };
@@ -231,7 +197,7 @@ std::int32_t CScanThread::Run()
             if (abortRequested.load() || !IsRunning())
                 return;
             DeviceRecord record;
-            record.ip = plan[index].Text();
+            record.ip = plan[index].address.Text();
             record.failure = std::move(why);
             ++settled;
             resultCallback(record, callbackContext);

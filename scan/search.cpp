@@ -11,34 +11,8 @@ std::size_t AddressCount(const SearchPlan& plan)
     return PlanAddresses(plan.networks, plan.scanRange, plan.scanDefaultAddress).size();
 }
 
-void Search::PlanLogin::Set(const SearchPlan& plan)
-{
-    std::lock_guard lock(mutex_);
-    user_ = plan.user;
-    password_ = plan.password;
-    useHttps_ = plan.useHttps;
-}
-
-std::string Search::PlanLogin::CurrentUser() const
-{
-    std::lock_guard lock(mutex_);
-    return user_;
-}
-
-std::string Search::PlanLogin::CurrentPassword() const
-{
-    std::lock_guard lock(mutex_);
-    return password_;
-}
-
-bool Search::PlanLogin::CurrentUseHttps() const
-{
-    std::lock_guard lock(mutex_);
-    return useHttps_;
-}
-
-Search::Search(SearchSink sink, JobProbes probes, std::uint32_t finalWaitMs)
-    : sink_(std::move(sink)), login_(this), controller_(&Search::Deliver, &login_, std::move(probes), finalWaitMs)
+Search::Search(SearchSink sink, std::uint32_t finalWaitMs)
+    : sink_(std::move(sink)), controller_(&Search::Deliver, this, finalWaitMs)
 {}
 
 Search::~Search()
@@ -52,7 +26,7 @@ int Search::Deliver(const DeviceRecord& record, void* context)
     jwin::CJSmartLock lock(&ScanLock());
     if (context == nullptr)
         return 0;
-    Search* search = static_cast<PlanLogin*>(static_cast<IScanWindow*>(context))->Owner();
+    auto* search = static_cast<Search*>(context);
     if (record.endOfSearch && search->stopping_.load())
         return 1;
     if (search->sink_)
@@ -62,12 +36,13 @@ int Search::Deliver(const DeviceRecord& record, void* context)
 
 bool Search::Start(const SearchPlan& plan)
 {
-    login_.Set(plan);
-    controller_.scanDefaultAddress = plan.scanDefaultAddress;
-    controller_.scanRange = plan.scanRange && !plan.networks.empty();
-    controller_.SetNetworks(plan.networks);
-    controller_.SetMaxJobs(plan.jobs);
-    controller_.SetDiscovery(plan.discovery);
+    CScanThread::Plan job;
+    job.addresses = PlanAddresses(plan.networks, plan.scanRange, plan.scanDefaultAddress);
+    job.login = plan.login;
+    job.probes = plan.probes;
+    job.maxJobs = plan.jobs;
+    job.discovery = plan.discovery;
+    controller_.SetPlan(std::move(job));
     stopping_.store(false);
     return controller_.Start(10000, true);
 }

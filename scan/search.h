@@ -1,32 +1,31 @@
 #pragma once
 
+#include "scan/network_list.h"
 #include "scan/record/device_record.h"
 #include "scan/record/probe_seam.h"
-#include "scan/scan_context.h"
 #include "scan/scan_plan.h"
 #include "scan/scan_thread.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <string>
 #include <vector>
 
 namespace scan {
 
-// Everything one search needs: where to look, how to log in to LX400 adapters, how many probe
-// jobs at once and whether addresses are knocked on before they are probed.
+// Everything one search needs: where to look, how to log in to LX400 adapters, what looks at the
+// addresses, how many probe jobs at once and whether addresses are knocked on before they are
+// probed. It goes down whole: the controller hands each job its part.
 struct SearchPlan
 {
-    // Searched when scanRange is set, in this order; an address in several of them (or the
-    // factory address in one) is searched once.
-    std::vector<SearchNetwork> networks;
+    // Searched when scanRange is set; an address in several of them (or the factory address in
+    // one) is searched once, an excluded one never.
+    NetworkList networks;
     bool scanRange = true;
     bool scanDefaultAddress = true; // the factory address 10.10.10.10, always first
-    std::string user;
-    std::string password;
-    bool useHttps = true;
+    Login login;
+    // The probes of this search (the real ones in the programs, stand-ins in tests).
+    JobProbes probes;
     int jobs = CScanThread::kMaxJobs; // 1 to 255
     bool discovery = true;
 };
@@ -49,9 +48,8 @@ using SearchSink = std::function<void(const DeviceRecord& record)>;
 class Search final
 {
 public:
-    // `probes` look at the addresses (the real ones in the programs, stand-ins in tests). The
-    // final wait for the last jobs is the program's 120 s unless a test shortens it.
-    Search(SearchSink sink, JobProbes probes, std::uint32_t finalWaitMs = 120000);
+    // The final wait for the last jobs is the program's 120 s unless a test shortens it.
+    explicit Search(SearchSink sink, std::uint32_t finalWaitMs = 120000);
     ~Search();
     Search(const Search&) = delete;
     Search& operator=(const Search&) = delete;
@@ -70,29 +68,9 @@ public:
     [[nodiscard]] bool Running() const;
 
 private:
-    // The controller's view of the plan's login; it copies it into every job it starts.
-    class PlanLogin final : public IScanWindow
-    {
-    public:
-        explicit PlanLogin(Search* search) : search_(search) {}
-        void Set(const SearchPlan& plan);
-        [[nodiscard]] std::string CurrentUser() const override;
-        [[nodiscard]] std::string CurrentPassword() const override;
-        [[nodiscard]] bool CurrentUseHttps() const override;
-        [[nodiscard]] Search* Owner() const { return search_; }
-
-    private:
-        Search* search_;
-        mutable std::mutex mutex_;
-        std::string user_;
-        std::string password_;
-        bool useHttps_ = true;
-    };
-
     static int Deliver(const DeviceRecord& record, void* context);
 
     SearchSink sink_;
-    PlanLogin login_;
     std::atomic<bool> stopping_{false};
     CScanThread controller_;
 };

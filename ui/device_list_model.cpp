@@ -1,6 +1,6 @@
 #include "ui/device_list_model.h"
 
-#include "scan/record/display_text.h"
+#include "scan/record/device_columns.h"
 #include "ui/framework/utf8_text.h"
 
 DeviceListModel::DeviceListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -25,9 +25,8 @@ void DeviceListModel::AppendRecord(const DeviceRecord& record)
 {
     Row row;
     row.record = std::make_unique<DeviceRecord>(record);
-    for (int column = 0; column < kColumnCount; ++column)
-        row.texts[static_cast<std::size_t>(column)] =
-            trawlix::ui::FromUtf8(DisplayText(FieldOfColumn(record, column), record.jsonApi));
+    for (std::size_t column = 0; column < kDeviceColumns.size(); ++column)
+        row.texts[column] = trawlix::ui::FromUtf8(ColumnText(record, kDeviceColumns[column]));
     Append(std::move(row));
 }
 

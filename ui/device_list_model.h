@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/record/device_columns.h"
 #include "scan/record/device_record.h"
 #include "scan/record/record_order.h"
 
@@ -18,7 +19,7 @@ class DeviceListModel final : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    static constexpr int kColumnCount = 7;
+    static constexpr int kColumnCount = kDeviceColumnCount;
     // A cell shows at most this many characters; its tooltip holds the whole text.
     static constexpr int kMaxCellChars = 511;
 

@@ -10,7 +10,7 @@
 #include "scan/record/record_order.h"
 #include "scan/search.h"
 #include "support/threads/message_queue.h"
-#include "ui/device_list_model.h"
+#include "ui/device_list.h"
 #include "ui/framework/app_message.h"
 #include "ui/framework/template_dialog.h"
 #include "ui/no_route_dialog.h"
@@ -23,8 +23,6 @@
 #include <string>
 
 class QProgressBar;
-class QKeyEvent;
-class QPoint;
 class QTreeView;
 
 // Hands a web address to the desktop (the browser); the result is not looked at.
@@ -32,10 +30,9 @@ using UrlOpener = std::function<bool(const QUrl& url)>;
 [[nodiscard]] UrlOpener DesktopUrlOpener();
 
 // The program's main window: the list of adapters found, the search command with its progress
-// bar and network label, settings, Visit Device, Update Firmware and About. The list has its own
-// commands besides: Enter and a double-click visit the adapter, Ctrl+C copies the row, and its
-// context menu copies the row or the address and exports the list. The window can be enlarged;
-// the list takes the room.
+// bar and network label, settings, Visit Device, Update Firmware and About. The list and its own
+// commands are DeviceList's (ui/device_list.h). The window can be enlarged; the list takes the
+// room.
 //
 // Scan results arrive on worker threads through OnScanResult and reach the widgets only through
 // a synchronous Send to the queue of the thread that built the window; that thread needs a
@@ -53,7 +50,7 @@ public:
     static constexpr int kIdVisit = 1006;
     static constexpr int kIdUpdateFirmware = 1007;
     static constexpr int kIdAbout = 16;
-    static constexpr int kColumnCount = DeviceListModel::kColumnCount;
+    static constexpr int kColumnCount = kDeviceColumnCount;
     // A list cell holds at most this many characters.
     static constexpr int kMaxCellChars = DeviceListModel::kMaxCellChars;
 
@@ -76,20 +73,17 @@ public:
     // lock the search holds.
     static int OnScanResult(const DeviceRecord& record, void* context);
 
-    // The LX400 login a search started now hands to its jobs.
-    [[nodiscard]] std::string CurrentUser() const;
-    [[nodiscard]] std::string CurrentPassword() const;
-    [[nodiscard]] bool CurrentUseHttps() const;
-
-    // Device list.
+    // Device list (ui/device_list.h holds the list itself).
     void AddDeviceRow(const DeviceRecord& record);
     void ClearDeviceList();
     void UpdateAfterSearch();
-    // A header click: sorts by CompareRecords (scan/record_order.h) with the new sort state.
+    // A header click: sorts by CompareRecords (scan/record/record_order.h) with the new sort state.
     void OnColumnClick(int column);
     void OnRowSelected(int index);
     // The record of the selected row; null when none is selected or the row holds none.
     [[nodiscard]] const DeviceRecord* SelectedRecord() const;
+    // Writes the records of the list to `path`, as the list's Export command does.
+    bool ExportList(const QString& path, RecordFormat format);
 
     // Search control.
     void OnStartStopSearch();
@@ -105,42 +99,29 @@ public:
     void OnVisitDevice();
     void OnUpdateFirmware();
     void OnAbout();
-    // The list's own commands (its context menu, Ctrl+C).
-    void CopySelectedRow();
-    void CopySelectedAddress();
-    void OnExportList();
-    // Writes the records of the list to `path` (through a temporary file beside it, so an old file
-    // stays whole when the write fails); a failure is shown with its reason. True when written.
-    bool ExportList(const QString& path, RecordFormat format);
 
     [[nodiscard]] const ScanSettings& Settings() const { return settings_; }
     [[nodiscard]] FlashToolState& FlashTool() { return flashTool_; }
     [[nodiscard]] const FlashToolState& FlashTool() const { return flashTool_; }
-    [[nodiscard]] SortState Sort() const { return sort_; }
-    [[nodiscard]] int SelectedIndex() const { return selectedIndex_; }
+    [[nodiscard]] SortState Sort() const;
+    [[nodiscard]] int SelectedIndex() const;
     [[nodiscard]] bool DefaultAddressFound() const { return defaultAddressFound_; }
     [[nodiscard]] bool IsSearching() const { return searching_; }
     [[nodiscard]] trawlix::ui::PointerState Pointer() const { return pointer_; }
     [[nodiscard]] const QString& LabelText() const { return labelText_; }
-    [[nodiscard]] QTreeView* List() const { return list_; }
+    [[nodiscard]] QTreeView* List() const;
 
 protected:
     bool OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Login
-    {
-        std::string user;
-        std::string password;
-        bool useHttps = true;
-    };
-
     // One record delivered by the scan, on the window's thread.
     void DeliverRecord(const DeviceRecord& record);
+    // The one end of a search, after its end record and after a stop: the list's end steps, the
+    // No-route check, and the window back to idle.
     void EndOfSearch();
     void NoRouteCheck();
     void StepProgress();
@@ -149,30 +130,20 @@ private:
     void SetStartStopImages(bool searching);
     void UpdateFirmwareButton(const DeviceRecord* record);
     void EnableButton(int id, bool enable);
-    void SetLogin(const ScanSettings& from);
     void OnStartSearchMessage();
     void OnFirstStartMessage();
     // Closing while a delivery runs on this thread (a dialog open inside it) would wait for a
     // controller that waits for us; the close is done once the delivery has returned.
     bool DeferCloseDuringDelivery(int result);
-    [[nodiscard]] const DeviceRecord* RecordAt(int index) const;
-    bool OnListKey(const QKeyEvent& key);
-    // The list's context menu at `globalPos` for the row `row` (-1: none).
-    void ShowListMenu(int row, const QPoint& globalPos);
-    // The last column takes the room the others leave, but never less than its own width.
-    void FitLastColumn();
     [[nodiscard]] QString ButtonCaption(int id) const;
 
     AppSettings& app_;
-    SortState sort_;
+    JobProbes probes_;
     scan::Search search_;
     ScanSettings settings_;
     trawlix::ui::PointerState pointer_ = trawlix::ui::PointerState::Idle;
-    int selectedIndex_ = -1;
     FlashToolState flashTool_;
     bool defaultAddressFound_ = false;
-    // The window's copy of the LX400 login.
-    Login login_;
     QString labelText_;
     bool initialised_ = false;
     bool searching_ = false;
@@ -185,9 +156,6 @@ private:
     UrlOpener openUrl_;
     jwin::MessageQueue::Handle guiQueue_;
 
-    QTreeView* list_ = nullptr;
+    DeviceList* list_ = nullptr;
     QProgressBar* progress_ = nullptr;
-    DeviceListModel* model_ = nullptr;
-    DeviceSortProxy* proxy_ = nullptr;
-    int lastColumnWidth_ = 0;
 };

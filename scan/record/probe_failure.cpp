@@ -1,5 +1,7 @@
 #include "scan/record/probe_failure.h"
 
+#include <algorithm>
+
 namespace {
 
 bool OnlyNetwork(ProbeFailureKind kind)
@@ -52,32 +54,43 @@ const char* ProbeFailureKey(ProbeFailureKind kind)
     return "";
 }
 
-ProbeFailure CombineProbeFailures(const ProbeFailure& legacy, const ProbeFailure& api, int apiPort)
+ProbeFailure CombineProbeFailures(const std::vector<FamilyFailure>& failures)
 {
-    const std::string apiPortText = std::to_string(apiPort);
-    if (legacy.kind == ProbeFailureKind::None && api.kind == ProbeFailureKind::None)
+    const bool none = std::all_of(failures.begin(), failures.end(),
+                                  [](const FamilyFailure& f) { return f.failure.kind == ProbeFailureKind::None; });
+    if (none)
         return {};
-    if (legacy.kind == api.kind &&
-        (legacy.kind == ProbeFailureKind::Silent || legacy.kind == ProbeFailureKind::Refused)) {
-        const std::string ports = apiPort == 80 ? "port 80" : "ports 80 and " + apiPortText;
-        return {legacy.kind,
-                (legacy.kind == ProbeFailureKind::Refused ? "connection refused on " : "no answer on ") + ports};
+    const ProbeFailureKind first = failures.front().failure.kind;
+    const bool shared = std::all_of(failures.begin(), failures.end(),
+                                    [first](const FamilyFailure& f) { return f.failure.kind == first; });
+    if (shared && (first == ProbeFailureKind::Silent || first == ProbeFailureKind::Refused)) {
+        std::vector<int> ports;
+        for (const FamilyFailure& f : failures) {
+            if (std::find(ports.begin(), ports.end(), f.port) == ports.end())
+                ports.push_back(f.port);
+        }
+        std::string named = ports.size() == 1 ? "port " : "ports ";
+        for (std::size_t i = 0; i < ports.size(); ++i)
+            named += (i == 0 ? "" : i + 1 == ports.size() ? " and " : ", ") + std::to_string(ports[i]);
+        return {first, (first == ProbeFailureKind::Refused ? "connection refused on " : "no answer on ") + named};
     }
     ProbeFailure combined;
-    if (!OnlyNetwork(api.kind))
-        combined.kind = api.kind;
-    else if (!OnlyNetwork(legacy.kind))
-        combined.kind = legacy.kind;
-    else if (legacy.kind == ProbeFailureKind::Refused || api.kind == ProbeFailureKind::Refused)
+    const auto furthest = std::find_if(failures.rbegin(), failures.rend(),
+                                       [](const FamilyFailure& f) { return !OnlyNetwork(f.failure.kind); });
+    if (furthest != failures.rend())
+        combined.kind = furthest->failure.kind;
+    else if (std::any_of(failures.begin(), failures.end(),
+                         [](const FamilyFailure& f) { return f.failure.kind == ProbeFailureKind::Refused; }))
         combined.kind = ProbeFailureKind::Refused;
     else
         combined.kind = ProbeFailureKind::Silent;
-    if (legacy.kind != ProbeFailureKind::None)
-        combined.detail = "port 80: " + legacy.detail;
-    if (api.kind != ProbeFailureKind::None) {
+    for (const FamilyFailure& f : failures) {
+        if (f.failure.kind == ProbeFailureKind::None)
+            continue;
         if (!combined.detail.empty())
             combined.detail += "; ";
-        combined.detail += "LX400 on port " + apiPortText + ": " + api.detail;
+        combined.detail +=
+            (f.family.empty() ? "" : f.family + " on ") + "port " + std::to_string(f.port) + ": " + f.failure.detail;
     }
     return combined;
 }

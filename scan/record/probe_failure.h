@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Why an address gave no device row. The probes report it for the address they tried, the job
 // joins the reasons of its two probes into the one its record carries, and the front ends can
@@ -41,8 +42,17 @@ struct ProbeFailure
 // A short stable word for the kind ("refused", "tls-failed", ...), for scripts; empty for None.
 [[nodiscard]] const char* ProbeFailureKey(ProbeFailureKind kind);
 
-// The reason of a job whose two probes both failed: the legacy probe's on port 80 and the LX400
-// probe's on `apiPort`. The kind is the LX400 probe's when it got further than the network, else
-// the status page's; a reason both ports share is said once ("connection refused on ports 80 and
-// 443"). A probe that reported nothing adds nothing.
-[[nodiscard]] ProbeFailure CombineProbeFailures(const ProbeFailure& legacy, const ProbeFailure& api, int apiPort);
+// Why one probe family found nothing at an address, on its port.
+struct FamilyFailure
+{
+    std::string family; // as the reasons name it; empty for the plain status page
+    int port = 80;
+    ProbeFailure failure;
+};
+
+// The reason of a job whose families all failed, in the order they were tried. The kind is that of
+// the last family that got further than the network, else refused when any port refused, else
+// silent; a network reason every family shares is said once ("connection refused on ports 80 and
+// 443"), other reasons each with the family's port ("port 80: ...; LX400 on port 443: ..."). A
+// family that reported nothing adds nothing.
+[[nodiscard]] ProbeFailure CombineProbeFailures(const std::vector<FamilyFailure>& failures);

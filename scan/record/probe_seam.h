@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scan/record/device_record.h"
+#include "support/text/ipv4.h"
 #include "support/threads/stop_token.h"
 
 #include <algorithm>
@@ -39,12 +40,14 @@ struct KnockOutcome
     [[nodiscard]] bool Probed() const { return verdict != KnockVerdict::Refused && verdict != KnockVerdict::Silent; }
 };
 
-// What a probe job hands to an adapter probe: the address and the LX400 login copied from the
-// window, the job's stop flag so a long probe can give up early, and the ports the knock found
-// dead, so a probe that needs one of them can skip its request: it would fail the same way.
+// What a probe job hands to an adapter probe: the address and the port the probe speaks on, the
+// LX400 login of the search, the job's stop flag so a long probe can give up early, and the ports
+// the knock found dead, so a probe that needs one of them can skip its request: it would fail the
+// same way.
 struct ProbeTarget
 {
-    std::string address;
+    Ipv4Address address;
+    std::uint16_t port = 80;
     std::string user;
     std::string password;
     bool useHttps = true;
@@ -60,28 +63,52 @@ struct ProbeTarget
     }
 };
 
-// A probe fills the record and returns true when it recognised an adapter at the address. A probe
-// that returns false may say why in the record's `failure`.
-using ProbeFunction = std::function<bool(const ProbeTarget& target, DeviceRecord& record)>;
+// What a probe family made of an address. A family that recognised an adapter has filled the
+// record and says which firmware the vendor's server is to be asked about (the compact version,
+// "426" for 4.26). One that did not may say why in the record's `failure`, or mark the record as
+// found by a finding of its own (an LX400 that refused the login).
+struct ProbeResult
+{
+    bool recognised = false;
+    std::string compactVersion;
+};
+
+using ProbeFunction = std::function<ProbeResult(const ProbeTarget& target, DeviceRecord& record)>;
+
+// One adapter family: how the reasons name it (empty for the plain status page on port 80), the
+// port it speaks on, which may follow the search's HTTPS setting, and its probe.
+struct ProbeFamily
+{
+    std::string name;
+    std::function<std::uint16_t(bool useHttps)> port;
+    ProbeFunction probe;
+};
+
+// Asks the vendor's server about the adapter a family recognised and returns the text of the
+// Update column; sets the record's updateState, deviceId and latestFirmware. `target` is the
+// job's (its stop flag cuts the request short).
+using UpdateCheckFunction =
+    std::function<std::string(const ProbeTarget& target, DeviceRecord& record, const std::string& compactVersion)>;
 
 // Receives the outcome for addresses[index]; called at most once per address, from the thread
 // that runs the knock.
 using KnockReport = std::function<void(std::size_t index, KnockOutcome outcome)>;
 
-// Knocks on the ports the probes will use (which depend on the LX400 scheme) of every address at
-// once and reports each address as soon as it is decided. Returns when every address was
-// reported, or soon after `stopRequested` turned true.
-using KnockFunction = std::function<void(const std::vector<std::string>& addresses, bool useHttps,
+// Knocks on the ports the families will use (which may depend on the LX400 scheme) of every
+// address at once and reports each address as soon as it is decided. Returns when every address
+// was reported, or soon after `stopRequested` turned true.
+using KnockFunction = std::function<void(const std::vector<Ipv4Address>& addresses, bool useHttps,
                                          const std::function<bool()>& stopRequested, const KnockReport& report)>;
 
-// What the engine looks at addresses with: the knock of the discovery pass, then the two probes a
-// job runs, the legacy one first, the JSON-API one only when that failed. The scan controller
-// receives them at construction and passes the probes to every job, so the engine runs with the
-// real network in the program and with controlled stand-ins in tests. Without a knock, every
+// What the engine looks at addresses with: the knock of the discovery pass, then the families a
+// job tries in order until one recognises an adapter (or makes a finding of its own), each on its
+// port unless the knock found that port dead, and the update check once after the family that
+// recognised the adapter. A search's plan carries them to every job, so the engine runs with the
+// real network in the programs and with controlled stand-ins in tests. Without a knock, every
 // address is probed.
 struct JobProbes
 {
-    ProbeFunction legacy;
-    ProbeFunction api;
+    std::vector<ProbeFamily> families;
+    UpdateCheckFunction updateCheck;
     KnockFunction knock;
 };

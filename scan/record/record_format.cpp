@@ -1,5 +1,6 @@
 #include "scan/record/record_format.h"
 
+#include "scan/record/device_columns.h"
 #include "scan/record/display_text.h"
 #include "support/text/ipv4.h"
 
@@ -118,16 +119,13 @@ char32_t NextCodePoint(const std::string& s, std::size_t& i)
     return c;
 }
 
-// The JSON field names of the seven columns, in column order: the CSV header in every language.
-constexpr std::array<const char*, 7> kColumnFields = {"model", "firmware", "updateText", "manufacturer",
-                                                      "mac",   "ip",       "location"};
-
-std::array<std::string, 7> Cells(const DeviceRecord& r)
+std::vector<std::string> Cells(const DeviceRecord& r)
 {
-    return {DisplayText(r.model, r.jsonApi),      DisplayText(r.firmware, r.jsonApi),
-            DisplayText(r.updateText, r.jsonApi), DisplayText(r.manufacturer, r.jsonApi),
-            DisplayText(r.mac, r.jsonApi),        DisplayText(r.ip, r.jsonApi),
-            DisplayText(r.location, r.jsonApi)};
+    std::vector<std::string> cells;
+    cells.reserve(kDeviceColumns.size());
+    for (const DeviceColumn& column : kDeviceColumns)
+        cells.push_back(ColumnText(r, column));
+    return cells;
 }
 
 } // namespace
@@ -249,23 +247,16 @@ bool IpLess(const std::string& a, const std::string& b)
 
 std::string JsonRecord(const DeviceRecord& r)
 {
-    const bool j = r.jsonApi;
-    std::string out = "{\"model\": " + JsonString(DisplayText(r.model, j));
-    out += ", \"firmware\": " + JsonString(DisplayText(r.firmware, j));
-    out += ", \"updateText\": " + JsonString(DisplayText(r.updateText, j));
-    out += ", \"manufacturer\": " + JsonString(DisplayText(r.manufacturer, j));
-    out += ", \"mac\": " + JsonString(DisplayText(r.mac, j));
-    out += ", \"ip\": " + JsonString(DisplayText(r.ip, j));
-    out += ", \"location\": " + JsonString(DisplayText(r.location, j));
-    out += ", \"oem\": " + JsonString(DisplayText(r.oem, j));
-    out += ", \"latestFirmware\": " + JsonString(DisplayText(r.latestFirmware, j));
+    std::string out = "{";
+    for (const RecordTextField& text : RecordTexts())
+        out += (out.size() > 1 ? ", \"" : "\"") + std::string(text.key) +
+               "\": " + JsonString(DisplayText(r.*text.field, r.jsonApi));
     out += ", \"deviceId\": " + std::to_string(r.deviceId);
     out += ", \"updateState\": " + std::to_string(r.updateState);
-    return out + ", \"jsonApi\": " + (j ? "true" : "false") + "}";
+    return out + ", \"jsonApi\": " + (r.jsonApi ? "true" : "false") + "}";
 }
 
-std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format,
-                          const std::vector<std::string>& headers)
+std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format)
 {
     std::stable_sort(records.begin(), records.end(),
                      [](const DeviceRecord& a, const DeviceRecord& b) { return IpLess(a.ip, b.ip); });
@@ -279,8 +270,8 @@ std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format
         break;
     }
     case RecordFormat::Csv: {
-        for (std::size_t c = 0; c < kColumnFields.size(); ++c)
-            out += (c ? "," : "") + std::string(kColumnFields[c]);
+        for (const DeviceColumn& column : kDeviceColumns)
+            out += (out.empty() ? "" : ",") + std::string(column.key);
         out += "\n";
         for (const auto& r : records) {
             const auto cells = Cells(r);
@@ -291,13 +282,13 @@ std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format
         break;
     }
     case RecordFormat::Table: {
-        std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(7));
-        for (std::size_t c = 0; c < 7 && c < headers.size(); ++c)
-            rows[0][c] = TerminalText(headers[c]);
+        std::vector<std::vector<std::string>> rows;
+        auto& captions = rows.emplace_back();
+        for (const std::string& caption : ColumnCaptions())
+            captions.push_back(TerminalText(caption));
         for (const auto& r : records) {
-            const auto cells = Cells(r);
             auto& row = rows.emplace_back();
-            for (const auto& cell : cells)
+            for (const auto& cell : Cells(r))
                 row.push_back(TerminalText(cell));
         }
         out = AlignColumns(rows);
@@ -305,4 +296,22 @@ std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format
     }
     }
     return out;
+}
+
+std::optional<RecordFormat> RecordFormatNamed(std::string_view name)
+{
+    for (const auto& entry : kRecordFormats) {
+        if (entry.name == name)
+            return entry.format;
+    }
+    return std::nullopt;
+}
+
+std::string_view RecordFormatName(RecordFormat format)
+{
+    for (const auto& entry : kRecordFormats) {
+        if (entry.format == format)
+            return entry.name;
+    }
+    return {};
 }

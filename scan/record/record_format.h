@@ -2,8 +2,11 @@
 
 #include "scan/record/device_record.h"
 
+#include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The device list as text, shared by the terminal front end and the window's export, so both
@@ -11,17 +14,34 @@
 
 enum class RecordFormat { Table, Csv, Json };
 
+// The formats by the names options and files give them, in the order they are offered. A new
+// format is a value above, an entry here and its case in FormatRecords.
+struct NamedRecordFormat
+{
+    RecordFormat format;
+    std::string_view name;
+};
+inline constexpr auto kRecordFormats = std::to_array<NamedRecordFormat>({
+    {RecordFormat::Table, "table"},
+    {RecordFormat::Csv, "csv"},
+    {RecordFormat::Json, "json"},
+});
+
+// The format named `name` (exactly as in kRecordFormats); nullopt for any other text.
+[[nodiscard]] std::optional<RecordFormat> RecordFormatNamed(std::string_view name);
+// The name of `format`.
+[[nodiscard]] std::string_view RecordFormatName(RecordFormat format);
+
 // Numeric order of dotted IPv4 addresses; text that is not one sorts after every address.
 [[nodiscard]] bool IpLess(const std::string& a, const std::string& b);
 
-// The found records, sorted by IP address, in the chosen format. `headers` are the table's seven
-// column captions in the current language (Device, Firmware, Update, Manufacturer, MAC, IP,
-// Location); the CSV header row is always the JSON field names of the columns, so scripts can
-// rely on it: model,firmware,updateText,manufacturer,mac,ip,location.
-[[nodiscard]] std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format,
-                                        const std::vector<std::string>& headers);
+// The found records, sorted by IP address, in the chosen format, with the columns of
+// kDeviceColumns. The table's captions are in the current language; the CSV header row is always
+// the JSON names of the columns, so scripts can rely on it.
+[[nodiscard]] std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format);
 
-// One record as the JSON object of the list (every field, text as UTF-8), on one line.
+// One record as the JSON object of the list (the columns, then the record's other fields; text as
+// UTF-8), on one line.
 [[nodiscard]] std::string JsonRecord(const DeviceRecord& record);
 
 // Text helpers of the formats, for other reports in the same style.

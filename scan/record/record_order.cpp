@@ -1,5 +1,7 @@
 #include "scan/record/record_order.h"
 
+#include "scan/record/device_columns.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -36,51 +38,25 @@ bool LastOctet(const std::string& ip, std::string& octet)
 
 } // namespace
 
-const std::string& FieldOfColumn(const DeviceRecord& record, int column)
-{
-    switch (column) {
-    case 0:
-        return record.model;
-    case 1:
-        return record.firmware;
-    case 2:
-        return record.updateText;
-    case 3:
-        return record.manufacturer;
-    case 4:
-        return record.mac;
-    case 5:
-        return record.ip;
-    default:
-        return record.location;
-    }
-}
-
 int CompareRecords(const DeviceRecord* a, const DeviceRecord* b, const SortState* sortState)
 {
     if (sortState == nullptr)
         return 0;
     if (!sortState->ascending)
         std::swap(a, b);
-    if (a == nullptr || b == nullptr)
+    if (a == nullptr || b == nullptr || sortState->column < 0 || sortState->column >= kDeviceColumnCount)
         return 0;
-    switch (sortState->column) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 6:
-        return CompareNoCase(FieldOfColumn(*a, sortState->column), FieldOfColumn(*b, sortState->column));
-    case 5: {
-        // Only the last octet counts: the list shows one /24 network and the default address.
+    const DeviceColumn& column = kDeviceColumns[static_cast<std::size_t>(sortState->column)];
+    switch (column.order) {
+    case ColumnOrder::Text:
+        return CompareNoCase(a->*column.field, b->*column.field);
+    case ColumnOrder::LastOctet: {
         std::string octetA;
         std::string octetB;
-        if (!LastOctet(a->ip, octetA) || !LastOctet(b->ip, octetB))
+        if (!LastOctet(a->*column.field, octetA) || !LastOctet(b->*column.field, octetB))
             return 0;
         return CompareNoCase(octetA, octetB);
     }
-    default:
-        return 0;
     }
+    return 0;
 }

@@ -29,25 +29,21 @@ bool IsDottedQuad(std::string_view text)
     return ParseDottedQuad(text).has_value();
 }
 
-bool IsDottedQuadAuthority(std::string_view text)
-{
-    const auto colon = text.find(':');
-    if (colon == std::string_view::npos)
-        return IsDottedQuad(text);
-    const std::string_view port = text.substr(colon + 1);
-    if (port.empty() || port.size() > 5 || port.front() == '0')
-        return false;
-    std::uint32_t value = 0;
-    for (const char c : port) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    return value <= 65535 && IsDottedQuad(text.substr(0, colon));
-}
-
 std::string FormatDottedQuad(std::uint32_t address)
 {
     return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
            std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
+std::optional<Ipv4Address> Ipv4Address::Parse(std::string_view text)
+{
+    const auto address = ParseDottedQuad(text);
+    if (!address)
+        return std::nullopt;
+    return Ipv4Address(*address);
+}
+
+std::string Ipv4Address::Text() const
+{
+    return FormatDottedQuad(value_);
 }

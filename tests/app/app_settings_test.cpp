@@ -285,3 +285,42 @@ TEST(AppSettings, DialogSettingsAddTheirSubnetOnce)
 }
 
 } // namespace
+
+namespace {
+
+// The window's settings become the search's plan: the switches, the subnet's /24 with the host
+// range, and the login; a subnet text that names no network leaves the range empty.
+TEST(AppSettings, TheWindowsSettingsGiveTheSearchPlan)
+{
+    ScanSettings settings;
+    settings.subnet = "192.168.4.*";
+    settings.firstHost = 250;
+    settings.lastHost = 252;
+    settings.scanDefaultAddress = 1;
+    settings.scanRange = 1;
+    settings.user = "tech";
+    settings.password = "secret";
+    settings.useHttps = 0;
+    const auto shown = [](const scan::SearchPlan& plan) {
+        std::string out;
+        for (const scan::PlannedAddress& address :
+             scan::PlanAddresses(plan.networks, plan.scanRange, plan.scanDefaultAddress))
+            out += address.address.Text() + " ";
+        return out;
+    };
+    scan::SearchPlan plan = SearchPlanOf(settings);
+    EXPECT_EQ(shown(plan), "10.10.10.10 192.168.4.250 192.168.4.251 192.168.4.252 ");
+    EXPECT_EQ(plan.login, (scan::Login{"tech", "secret", false}));
+
+    settings.scanDefaultAddress = 0;
+    settings.subnet = "192.168.4.0";
+    EXPECT_EQ(shown(SearchPlanOf(settings)), "192.168.4.250 192.168.4.251 192.168.4.252 ");
+    settings.subnet = "lan.*";
+    EXPECT_EQ(shown(SearchPlanOf(settings)), "");
+    settings.subnet = "192.168.4.*";
+    settings.scanRange = 0;
+    settings.scanDefaultAddress = 1;
+    EXPECT_EQ(shown(SearchPlanOf(settings)), "10.10.10.10 ");
+}
+
+} // namespace

@@ -1,11 +1,11 @@
 #include "cli/options.h"
 #include "cli/output.h"
-#include "cli/scan_network.h"
 #include "resources/string_table.h"
 #include "support/text/ipv4.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <tuple>
 
 namespace {
@@ -27,23 +27,28 @@ ParseResult Parse(std::vector<std::string> args, const char* env = nullptr)
     return ParseScanOptions(args, env, &SecretFile);
 }
 
+scan::Ipv4Network Net(const char* text)
+{
+    return scan::ParseNetwork(text).value_or(scan::Ipv4Network{});
+}
+
 TEST(ScanOptionsTest, DefaultsAndPrefixFromSubnet)
 {
     const auto r = Parse({"192.168.1.*"});
     ASSERT_TRUE(r.options) << r.error;
-    EXPECT_EQ(r.options->networks.at(0).Prefix(), "192.168.1");
+    EXPECT_EQ(r.options->networks.at(0), Net("192.168.1.0/24"));
     EXPECT_EQ(r.options->firstHost, 1);
     EXPECT_EQ(r.options->lastHost, 254);
     EXPECT_TRUE(r.options->scanRange);
     EXPECT_TRUE(r.options->scanDefaultAddress);
-    EXPECT_TRUE(r.options->useHttps);
-    EXPECT_EQ(r.options->user, "admin");
-    EXPECT_EQ(r.options->password, "lx400-dflt");
+    EXPECT_TRUE(r.options->login.useHttps);
+    EXPECT_EQ(r.options->login.user, "admin");
+    EXPECT_EQ(r.options->login.password, "lx400-dflt");
     EXPECT_EQ(r.options->jobs, 10);
     EXPECT_EQ(r.options->format, ScanOptions::Format::Table);
     EXPECT_TRUE(r.options->discovery);
 
-    EXPECT_EQ(Parse({"10.0.7.0"}).options->networks.at(0).Prefix(), "10.0.7");
+    EXPECT_EQ(Parse({"10.0.7.0"}).options->networks.at(0), Net("10.0.7.0/24"));
     // A text that is no network is refused, never searched as host names.
     EXPECT_FALSE(Parse({"net"}).options);
 }
@@ -59,51 +64,83 @@ TEST(ScanOptionsTest, ValuesInBothSpellings)
     EXPECT_EQ(r.options->jobs, 3);
     EXPECT_EQ(r.options->format, ScanOptions::Format::Json);
     EXPECT_EQ(r.options->language, ScanOptions::Language::German);
-    EXPECT_FALSE(r.options->useHttps);
+    EXPECT_FALSE(r.options->login.useHttps);
     EXPECT_FALSE(r.options->scanDefaultAddress);
     EXPECT_FALSE(r.options->progress);
     EXPECT_FALSE(r.options->discovery);
     EXPECT_EQ(r.options->updateServer, "127.0.0.1:8080");
-    EXPECT_EQ(r.options->user, "ops");
+    EXPECT_EQ(r.options->login.user, "ops");
 }
 
 TEST(ScanOptionsTest, PasswordFileWinsOverEnvironment)
 {
-    EXPECT_EQ(Parse({"1.2.3.*"}, "from-env").options->password, "from-env");
-    EXPECT_EQ(Parse({"--password-file", "pw.txt", "1.2.3.*"}, "from-env").options->password, "from-file");
+    EXPECT_EQ(Parse({"1.2.3.*"}, "from-env").options->login.password, "from-env");
+    EXPECT_EQ(Parse({"--password-file", "pw.txt", "1.2.3.*"}, "from-env").options->login.password, "from-file");
     EXPECT_FALSE(ParseScanOptions({"--password-file", "pw.txt", "1.2.3.*"}, nullptr, &NoFile).options);
 }
 
 TEST(ScanOptionsTest, WrongUsageGivesOneLineReason)
 {
-    const std::vector<std::vector<std::string>> wrong = {
-        {},
-        {"--first", "0x5", "1.2.3.*"},
-        {"--first", "255", "1.2.3.*"},
-        {"--last", "0", "1.2.3.*"},
-        {"--first", "9", "--last", "3", "1.2.3.*"},
-        {"--jobs", "0", "1.2.3.*"},
-        {"--jobs", "256", "1.2.3.*"},
-        {"--format", "xml", "1.2.3.*"},
-        {"--lang", "fr", "1.2.3.*"},
-        {"--bogus", "1.2.3.*"},
-        {"1.2.3.*", "4.5.6.*/24"},
-        {"--no-range", "1.2.3.*"},
-        {"--no-range", "1.2.3.*", "4.5.6.*"},
-        {"--no-range", "--no-default-address"},
-        {"--user"},
-        {"--http=1", "1.2.3.*"},
-        {"--no-discovery=1", "1.2.3.*"},
-        {std::string(200, '1') + ".*"},
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{}, "a subnet is needed, e.g. 192.168.1.* or 10.20.0.0/22"},
+        {{"--first", "0x5", "1.2.3.*"}, "--first must be a number from 0 to 254"},
+        {{"--first", "255", "1.2.3.*"}, "--first must be a number from 0 to 254"},
+        {{"--last", "0", "1.2.3.*"}, "--last must be a number from 1 to 254"},
+        {{"--last"}, "--last needs a host number"},
+        {{"--first", "9", "--last", "3", "1.2.3.*"}, "--first must not be greater than --last"},
+        {{"--jobs", "0", "1.2.3.*"}, "--jobs must be a number from 1 to 255"},
+        {{"--jobs=256", "1.2.3.*"}, "--jobs must be a number from 1 to 255"},
+        {{"1.2.3.*", "--jobs"}, "--jobs must be a number from 1 to 255"},
+        {{"--format", "xml", "1.2.3.*"}, "unknown format xml (table, csv or json)"},
+        {{"--format"}, "--format needs table, csv or json"},
+        {{"--lang", "fr", "1.2.3.*"}, "unknown language fr (en or de)"},
+        {{"--bogus", "1.2.3.*"}, "unknown option --bogus"},
+        {{"1.2.3.*", "4.5.6.*/24"}, "not a subnet: \"4.5.6.*/24\""},
+        {{"--no-range", "1.2.3.*"}, "--no-range searches only 10.10.10.10 and takes no subnet"},
+        {{"--no-range", "--no-default-address"},
+         "nothing to search: --no-range and --no-default-address leave no address"},
+        {{"--user"}, "--user needs a name"},
+        {{"--update-server=", "1.2.3.*"}, "--update-server needs HOST[:PORT]"},
+        {{"--compare", "", "1.2.3.*"}, "--compare needs the FILE of an earlier --format json result"},
+        {{"--password-file", "none.txt", "1.2.3.*"}, "cannot read the password file none.txt"},
+        {{"--http=1", "1.2.3.*"}, "unknown option --http=1"},
+        {{"--no-discovery=1", "1.2.3.*"}, "unknown option --no-discovery=1"},
+        {{"--=x", "1.2.3.*"}, "unknown option --=x"},
+        {{"--flash-tool", "tools", "1.2.3.*"}, "--flash-tool reports a tool folder and takes no subnet"},
+        {{std::string(200, '1') + ".*"}, "not a subnet"},
     };
-    for (const auto& args : wrong) {
+    for (const auto& [args, error] : wrong) {
         const auto r = Parse(args);
         EXPECT_FALSE(r.options) << ::testing::PrintToString(args);
-        EXPECT_FALSE(r.error.empty());
+        EXPECT_EQ(r.error.substr(0, error.size()), error) << ::testing::PrintToString(args);
         EXPECT_EQ(r.error.find('\n'), std::string::npos);
     }
     EXPECT_TRUE(Parse({"--no-range"}).options);
     EXPECT_TRUE(Parse({"--help"}).options->showHelp);
+    EXPECT_TRUE(Parse({"-h"}).options->showHelp);
+    EXPECT_TRUE(Parse({"--version"}).options->showVersion);
+    EXPECT_EQ(Parse({"--flash-tool", "--no-progress"}).options->flashToolDir, "");
+    EXPECT_EQ(Parse({"--flash-tool=tools"}).options->flashToolDir, "tools");
+}
+
+TEST(ScanOptionsTest, UsageNamesEveryOptionWithItsHelpInOneColumn)
+{
+    const std::string usage = UsageText();
+    std::istringstream lines(usage);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 104u) << line;
+        if (line.rfind("  ", 0) != 0 || line.size() <= 32)
+            continue;
+        // The help starts after 31 characters, at least two of them blanks, or continues there.
+        EXPECT_NE(line[31], ' ') << line;
+        EXPECT_EQ(line.substr(29, 2), "  ") << line;
+    }
+    for (const char* option : {"--first N, --last N", "--user NAME", "--jobs N", "--format table|csv|json",
+                               "--flash-tool [DIR]", "--version, --help", "\n  --  "})
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    // The defaults it names are the core's.
+    EXPECT_NE(usage.find("default admin\n"), std::string::npos);
+    EXPECT_NE(usage.find("1 to 255, default 10\n"), std::string::npos);
 }
 
 TEST(FormatTest, ExplanationNamesTheAnsweringAddressesAndCountsTheSilentOnes)
@@ -135,79 +172,17 @@ TEST(FormatTest, ExplanationNamesTheAnsweringAddressesAndCountsTheSilentOnes)
     EXPECT_FALSE(ParseScanOptions({"--explain=yes", "10.0.0.*"}, nullptr, &NoFile).options);
 }
 
-TEST(ScanNetworkTest, ThreeDecimalOctetsAndAStarOrAHostNumber)
-{
-    for (const char* text : {"192.168.1.*", "192.168.1.77", "192.168.1.0"}) {
-        ASSERT_TRUE(ParseScanNetwork(text)) << text;
-        EXPECT_EQ(ParseScanNetwork(text)->Prefix(), "192.168.1");
-        EXPECT_EQ(ParseScanNetwork(text)->prefixLength, 24);
-    }
-    // Each would have been searched as host names or short address forms.
-    for (const char* text : {"", "abc", "300.1.1.*", "1.2.3.4.5", "192.168.1", "192.168.*", "192.168.01.*",
-                             "0x0a.1.1.*", "10.1.1.*.*", "10.1.1.**", ".*", "adapter.example.*"}) {
-        EXPECT_FALSE(ParseScanNetwork(text)) << '"' << text << '"';
-        const auto r = Parse({text});
-        EXPECT_FALSE(r.options) << '"' << text << '"';
-        EXPECT_EQ(r.error.find('\n'), std::string::npos);
-    }
-}
-
-TEST(ScanNetworkTest, CidrNetworksFromSixteenToThirtyTwoBitsWithoutHostBits)
-{
-    // Each text with the network it names, or a part of the reason it is refused.
-    const std::pair<const char*, const char*> cases[] = {{"10.20.4.0/22", "10.20.4.0/22"},
-                                                         {"10.1.0.0/16", "10.1.0.0/16"},
-                                                         {"192.168.1.7/32", "192.168.1.7/32"},
-                                                         {"192.168.1.128/25", "192.168.1.128/25"},
-                                                         {"10.20.1.0/22", "the network is 10.20.0.0/22"},
-                                                         {"192.168.1.7/31", "the network is 192.168.1.6/31"},
-                                                         {"10.0.0.0/15", "16 to 32"},
-                                                         {"10.0.0.0/33", "16 to 32"},
-                                                         {"10.0.0.0/024", "not a subnet"},
-                                                         {"10.0.0.0/", "not a subnet"},
-                                                         {"10.0.0.0/+24", "not a subnet"},
-                                                         {"10.0.0.*/24", "not a subnet"},
-                                                         {"10.0/16", "not a subnet"},
-                                                         {"adapter.example/24", "not a subnet"}};
-    for (const auto& [text, outcome] : cases) {
-        std::string reason;
-        const auto network = ParseScanNetwork(text, &reason);
-        const std::string got =
-            network ? FormatDottedQuad(network->address) + "/" + std::to_string(network->prefixLength) : reason;
-        EXPECT_NE(got.find(outcome), std::string::npos) << text << ": " << got;
-        EXPECT_EQ(Parse({text}).error, reason) << text;
-    }
-}
-
-TEST(ScanNetworkTest, EachNetworkBecomesItsSlashTwentyFoursWithFirstAndLastInEach)
-{
-    const auto shown = [](const std::vector<scan::SearchNetwork>& networks) {
-        std::string out;
-        for (const scan::SearchNetwork& n : networks)
-            out += (out.empty() ? "" : " ") + n.prefix + ":" + std::to_string(n.firstHost) + "-" +
-                   std::to_string(n.lastHost);
-        return out;
-    };
-    const std::tuple<const char*, int, int, const char*> cases[] = {
-        {"10.20.0.0/22", 1, 254, "10.20.0:1-254 10.20.1:1-254 10.20.2:1-254 10.20.3:1-254"},
-        {"192.168.1.128/25", 1, 254, "192.168.1:128-254"},
-        {"192.168.1.0/25", 100, 200, "192.168.1:100-127"},
-        {"192.168.1.7/32", 1, 254, "192.168.1:7-7"},
-        {"192.168.1.0/32", 1, 254, ""},
-        {"255.255.255.255/32", 1, 254, ""}};
-    for (const auto& [text, first, last, expected] : cases)
-        EXPECT_EQ(shown(SearchNetworksOf(*ParseScanNetwork(text), first, last)), expected) << text;
-    EXPECT_EQ(SearchNetworksOf(*ParseScanNetwork("10.1.0.0/16"), 1, 254).size(), 256u);
-}
-
 TEST(ScanOptionsTest, SeveralNetworksInTheOrderGivenAndNoneWithoutAHost)
 {
     const auto r = Parse({"--first", "10", "1.2.3.*", "4.5.6.0/23", "--last", "20", "1.2.3.9", "--", "7.8.9.12/30"});
     ASSERT_TRUE(r.options) << r.error;
     EXPECT_EQ(r.options->networks.size(), 4u);
-    EXPECT_EQ(r.options->SearchNetworks(),
-              (std::vector<scan::SearchNetwork>{
-                  {"1.2.3", 10, 20}, {"4.5.6", 10, 20}, {"4.5.7", 10, 20}, {"1.2.3", 10, 20}, {"7.8.9", 12, 15}}));
+    std::string addresses;
+    for (const Ipv4Address address : r.options->Networks().Addresses())
+        addresses += address.Text() + " ";
+    EXPECT_EQ(addresses.substr(0, 21), "1.2.3.10 1.2.3.11 1.2");
+    EXPECT_EQ(r.options->Networks().Addresses().size(), 11u + 22u + 4u);
+    EXPECT_EQ(r.options->Networks().Addresses().back(), Ipv4Address(7, 8, 9, 15));
     // --first and --last leave nothing of 7.8.9.4/30: said, not searched around.
     const auto empty = Parse({"--first", "10", "1.2.3.*", "7.8.9.4/30"});
     EXPECT_FALSE(empty.options);
@@ -217,7 +192,7 @@ TEST(ScanOptionsTest, SeveralNetworksInTheOrderGivenAndNoneWithoutAHost)
 
 TEST(ScanOptionsTest, DoubleDashCompareAndEmptyPlans)
 {
-    EXPECT_EQ(Parse({"--no-progress", "--", "10.1.2.*"}).options->networks.at(0).Prefix(), "10.1.2");
+    EXPECT_EQ(Parse({"--no-progress", "--", "10.1.2.*"}).options->networks.at(0), Net("10.1.2.0/24"));
     EXPECT_NE(Parse({"--", "--help"}).error.find("not a subnet"), std::string::npos);
     for (const auto& args : std::vector<std::vector<std::string>>{{"--no-range", "--no-default-address"},
                                                                   {"--no-range", "--no-default-address", "1.2.3.*"}})

@@ -21,7 +21,7 @@ DeviceRecord Adapter(std::string ip, std::string mac, std::string firmware = "4.
 // An earlier inventory as trawlix-scan wrote it, read back.
 std::vector<DeviceRecord> Earlier(const std::vector<DeviceRecord>& records)
 {
-    const auto read = ParseInventory(FormatRecords(records, RecordFormat::Json, {}));
+    const auto read = ParseInventory(FormatRecords(records, RecordFormat::Json));
     EXPECT_TRUE(read.devices) << read.error;
     return read.devices.value_or(std::vector<DeviceRecord>{});
 }
@@ -134,6 +134,32 @@ TEST(InventoryTest, ComparisonAsJsonAndAsTable)
                          "                                 IP Address  10.0.0.2    10.0.0.3\n"),
               std::string::npos)
         << table;
+    EXPECT_NE(FormatComparison({updated}, CompareInventory({updated}, {updated}), ScanOptions::Format::Table, "x.json")
+                  .find("\nCompared with x.json: no change\n"),
+              std::string::npos);
+}
+
+TEST(InventoryTest, TheComparisonSpeaksTheLanguageOfTheTable)
+{
+    trawlix::SetLanguage(trawlix::Language::German);
+    const auto before = Earlier({Adapter("10.0.0.2", "00:00:00:00:00:02"), Adapter("10.0.0.4", "00:00:00:00:00:04")});
+    const DeviceRecord now = Adapter("10.0.0.2", "00:00:00:00:00:02", "4.30");
+    const DeviceRecord added = Adapter("10.0.0.5", "00:00:00:00:00:05");
+    const std::string table =
+        FormatComparison({now, added}, CompareInventory(before, {now, added}), ScanOptions::Format::Table, "a.json");
+    const std::string same =
+        FormatComparison({now}, CompareInventory({now}, {now}), ScanOptions::Format::Table, "a.json");
+    trawlix::SetLanguage(trawlix::Language::English);
+    EXPECT_NE(table.find("\nVerglichen mit a.json: 1 neu, 1 nicht mehr da, 1 ge\xC3\xA4ndert\nNeu:\n  Ger\xC3\xA4t"),
+              std::string::npos)
+        << table;
+    EXPECT_NE(table.find("\nNicht mehr da:\n  Ger\xC3\xA4t"), std::string::npos) << table;
+    EXPECT_NE(table.find("Ge\xC3\xA4ndert:\n"
+                         "  MAC-Adresse        IP-Adresse  Feld      Vorher  Jetzt\n"
+                         "  00:00:00:00:00:02  10.0.0.2    Firmware  4.26    4.30\n"),
+              std::string::npos)
+        << table;
+    EXPECT_NE(same.find("\nVerglichen mit a.json: keine \xC3\x84nderung\n"), std::string::npos) << same;
 }
 
 } // namespace

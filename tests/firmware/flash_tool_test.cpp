@@ -334,17 +334,19 @@ TEST_F(LocalFirmwareTest, NoToolMeansNoLookup)
     EXPECT_EQ(LocalFirmwareVersion(FlashToolState{}, 7, "4.10"), "4.10");
 }
 
-TEST_F(LocalFirmwareTest, TheDefaultProfileIsClosedAfterwards)
+TEST_F(LocalFirmwareTest, TheDefaultProfileOfTheSettingsIsLeftAlone)
 {
     Ini("[AdapterTypes]\nadap00=7|T\n[T]\nfiles=fw\n");
     folder.WriteFile("fw/version.txt", "4.28\n");
+    // The settings hold the process-wide profile open; the tool's INI is read beside it.
+    testsupport::TempFolder settings;
+    const auto ini = settings.WriteFile("trawlix.ini", "[settings]\nautoscan=1\n");
+    ASSERT_EQ(open_profile(ini.c_str(), 1), 1);
     EXPECT_EQ(Local(7), "4.28");
-    testsupport::TempFolder other;
-    other.WriteFile("firmcast.ini", "[AdapterTypes]\nadap00=7|T\n[T]\nfiles=fw\n");
-    other.WriteFile("fw/version.txt", "5.55\n");
-    EXPECT_EQ(LocalFirmwareVersion(FlashToolState{(other.Path() / "x.exe").string(), true}, 7, "4.10"), "5.55");
-    // Nothing is left open: another file opens in the default profile.
-    ASSERT_EQ(open_profile((other.Path() / "firmcast.ini").c_str(), 1), 1);
+    EXPECT_EQ(ListAdapterTypes(folder.Path().string()).size(), 1u);
+    std::string value;
+    EXPECT_EQ(read_profile_key("settings", "autoscan", value), 1);
+    EXPECT_EQ(value, "1");
     EXPECT_EQ(close_profile(), 1);
 }
 

@@ -34,20 +34,17 @@ std::vector<DeviceRecord> SearchSampleNetwork()
     std::condition_variable ended;
     bool done = false;
     std::vector<DeviceRecord> found;
-    scan::Search search(
-        [&](const DeviceRecord& record) {
-            std::lock_guard lock(mutex);
-            if (record.endOfSearch)
-                done = true;
-            else if (record.found)
-                found.push_back(record);
-            ended.notify_all();
-        },
-        MakeJobProbes(ProbeConfig{"10.99.0.1"}));
+    scan::Search search([&](const DeviceRecord& record) {
+        std::lock_guard lock(mutex);
+        if (record.endOfSearch)
+            done = true;
+        else if (record.found)
+            found.push_back(record);
+        ended.notify_all();
+    });
     scan::SearchPlan plan;
-    plan.networks = {{"192.168.77", 1, 254}};
-    plan.user = "admin";
-    plan.password = "lx400-dflt";
+    plan.networks = scan::NetworkList({*scan::ParseNetwork("192.168.77.*")}, 1, 254);
+    plan.probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
     EXPECT_TRUE(search.Start(plan));
     {
         std::unique_lock lock(mutex);

@@ -160,38 +160,38 @@ Watched SearchWatched()
     std::condition_variable changed;
     bool ended = false;
     Watched watched;
-    probes.knock = [&](const std::vector<std::string>& addresses, bool useHttps,
+    probes.knock = [&](const std::vector<Ipv4Address>& addresses, bool useHttps,
                        const std::function<bool()>& stopRequested, const KnockReport& report) {
         real.knock(addresses, useHttps, stopRequested, [&](std::size_t index, KnockOutcome outcome) {
             {
                 std::lock_guard lock(mutex);
-                watched.verdicts[addresses[index]] = outcome.verdict;
+                watched.verdicts[addresses[index].Text()] = outcome.verdict;
             }
             report(index, std::move(outcome));
         });
     };
-    probes.legacy = [&](const ProbeTarget& target, DeviceRecord& record) {
-        {
-            std::lock_guard lock(mutex);
-            watched.jobs.insert(target.address);
-        }
-        return real.legacy(target, record);
-    };
-    scan::Search search(
-        [&](const DeviceRecord& record) {
-            std::lock_guard lock(mutex);
-            if (record.endOfSearch)
-                ended = true;
-            else if (record.found)
-                watched.found.insert(record.ip);
-            changed.notify_all();
-        },
-        probes);
+    // A job tries a family unless the knock found its port dead, so some family of every job runs.
+    for (std::size_t i = 0; i < probes.families.size(); ++i) {
+        probes.families[i].probe = [&, i](const ProbeTarget& target, DeviceRecord& record) {
+            {
+                std::lock_guard lock(mutex);
+                watched.jobs.insert(target.address.Text());
+            }
+            return real.families[i].probe(target, record);
+        };
+    }
+    scan::Search search([&](const DeviceRecord& record) {
+        std::lock_guard lock(mutex);
+        if (record.endOfSearch)
+            ended = true;
+        else if (record.found)
+            watched.found.insert(record.ip);
+        changed.notify_all();
+    });
     scan::SearchPlan plan;
-    plan.networks = {scan::NetworkOf("10.70.0.*", 1, 12)};
+    plan.networks = scan::NetworkList({*scan::ParseNetwork("10.70.0.*")}, 1, 12);
     plan.scanDefaultAddress = false;
-    plan.user = "admin";
-    plan.password = "lx400-dflt";
+    plan.probes = probes;
     EXPECT_TRUE(search.Start(plan));
     {
         std::unique_lock lock(mutex);

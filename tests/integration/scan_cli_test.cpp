@@ -3,12 +3,10 @@
 // literal are neither looked up nor contacted, and the program ends with the documented status
 // after interrupts, write errors and inventory comparisons.
 #include "app/app_settings.h"
-#include "probe/api_probe.h"
 #include "probe/job_probes.h"
-#include "probe/legacy_probe.h"
 #include "resources/string_table.h"
 #include "scan/scan_lock.h"
-#include "scan/scan_thread.h"
+#include "scan/search.h"
 #include "testsupport/child_process.h"
 #include "testsupport/dns_recorder.h"
 #include "testsupport/private_network.h"
@@ -82,23 +80,15 @@ protected:
 };
 
 // The window's side of a core search: counts what arrives until the end record.
-class Collector final : public IScanWindow
+struct Collector
 {
-public:
-    std::string CurrentUser() const override { return "admin"; }
-    std::string CurrentPassword() const override { return "lx400-dflt"; }
-    bool CurrentUseHttps() const override { return false; }
-
-    static int OnResult(const DeviceRecord& record, void* context)
+    void Take(const DeviceRecord& record)
     {
-        auto* self = static_cast<Collector*>(static_cast<IScanWindow*>(context));
-        jwin::CJSmartLock hold(&scan::ScanLock());
-        std::lock_guard lock(self->mutex);
-        self->ended = self->ended || record.endOfSearch;
-        self->delivered += record.endOfSearch ? 0 : 1;
-        self->found += record.found ? 1 : 0;
-        self->changed.notify_all();
-        return 1;
+        std::lock_guard lock(mutex);
+        ended = ended || record.endOfSearch;
+        delivered += record.endOfSearch ? 0 : 1;
+        found += record.found ? 1 : 0;
+        changed.notify_all();
     }
 
     std::mutex mutex;
@@ -107,6 +97,17 @@ public:
     int found = 0;
     bool ended = false;
 };
+
+// Runs a search of `plan` into `window` until its end.
+void RunSearch(Collector& window, const scan::SearchPlan& plan)
+{
+    scan::Search search([&window](const DeviceRecord& record) { window.Take(record); });
+    ASSERT_TRUE(search.Start(plan));
+    std::unique_lock lock(window.mutex);
+    ASSERT_TRUE(window.changed.wait_for(lock, 120s, [&] { return window.ended; }));
+    lock.unlock();
+    search.Stop();
+}
 
 ChildProcess* RunScan(const std::vector<std::string>& args)
 {
@@ -130,8 +131,8 @@ TEST_F(ScanProgram, TheRecorderSeesALookupMadeHere)
     EXPECT_NE(std::find(queries.begin(), queries.end(), "control.example"), queries.end());
 }
 
-// The window searches the subnet of trawlix.ini as it stands in the file; a hand-edited value
-// that is no network gives every job an address that is no IPv4 literal.
+// The window searches the subnet of trawlix.ini as the file gives it; a hand-edited value that
+// is no network leaves the range without addresses, so nothing is looked up or contacted.
 TEST_F(ScanProgram, HandEditedSubnetsAreNeitherLookedUpNorContacted)
 {
     trawlix::SetLanguage(trawlix::Language::English);
@@ -144,33 +145,31 @@ TEST_F(ScanProgram, HandEditedSubnetsAreNeitherLookedUpNorContacted)
         AppSettings app;
         app.Load(ini.string());
         ASSERT_EQ(app.subnet, subnet);
+        ScanSettings settings;
+        CopyToWindow(app, settings, [] { return std::vector<InterfaceAddress>{}; });
+        scan::SearchPlan plan = SearchPlanOf(settings);
+        plan.probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
+        EXPECT_EQ(scan::AddressCount(plan), 0u) << subnet;
         Collector window;
-        {
-            CScanThread scan(&Collector::OnResult, &window, MakeJobProbes(ProbeConfig{"10.99.0.1"}));
-            scan.scanRange = app.scanRange;
-            scan.scanDefaultAddress = app.scanDefaultAddress;
-            scan.SetPlan(app.subnet, app.firstHost, app.lastHost);
-            ASSERT_TRUE(scan.Start(10000, false));
-            std::unique_lock lock(window.mutex);
-            ASSERT_TRUE(window.changed.wait_for(lock, 120s, [&] { return window.ended; })) << subnet;
-            lock.unlock();
-            scan.Stop(jwin::kNoTimeLimit, false);
-        }
-        // Both jobs still delivered their empty record, so the progress count stays right.
-        EXPECT_EQ(window.delivered, 2) << subnet;
-        EXPECT_EQ(window.found, 0) << subnet;
+        ASSERT_NO_FATAL_FAILURE(RunSearch(window, plan)) << subnet;
+        EXPECT_EQ(window.delivered, 0) << subnet;
     }
     ExpectNoTraffic("hand-edited subnets");
 
-    // The probes refuse such a target themselves too.
-    for (const char* address : {"adapter.example", "10.55.7", "0x0a.55.0.7", "10.55.0.7.", "10.55.0.8:80x"}) {
-        ProbeTarget target{address, "admin", "lx400-dflt", false, {}, {}};
-        DeviceRecord record;
-        EXPECT_FALSE(ProbeLegacyAdapter(target, &record, ProbeConfig{"10.99.0.1"})) << address;
-        EXPECT_FALSE(ProbeApiAdapter(target, &record, ProbeConfig{"10.99.0.1"})) << address;
-        EXPECT_FALSE(record.found);
-    }
-    ExpectNoTraffic("probes");
+    // The same file with a subnet that is one searches hosts 7 and 8 of it.
+    const auto ini = g_folder->WriteFile("trawlix.ini",
+                                         "[settings]\nselsubnet=10.55.0.*\nscansubnet=1\nscan10=0\nsubnetrange=7;8\n");
+    AppSettings app;
+    app.Load(ini.string());
+    ScanSettings settings;
+    CopyToWindow(app, settings, [] { return std::vector<InterfaceAddress>{}; });
+    scan::SearchPlan plan = SearchPlanOf(settings);
+    plan.login.useHttps = false;
+    plan.probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
+    Collector window;
+    ASSERT_NO_FATAL_FAILURE(RunSearch(window, plan));
+    EXPECT_EQ(window.delivered, 2);
+    EXPECT_EQ(window.found, 2);
 }
 
 // Nothing can answer at the factory address without a route to it: --explain says so, with the

@@ -3,7 +3,7 @@
 #include "probe/job_probes.h"
 #include "resources/string_table.h"
 #include "scan/scan_lock.h"
-#include "scan/scan_thread.h"
+#include "scan/search.h"
 #include "testsupport/child_process.h"
 #include "testsupport/loopback_http_server.h"
 #include "testsupport/private_network.h"
@@ -125,26 +125,18 @@ ChildProcess* SimulatedNetwork::sim_ = nullptr;
 std::string SimulatedNetwork::logPath_;
 
 // Collects the records of a search like the main window does.
-class Collector final : public IScanWindow
+struct Collector
 {
-public:
-    std::string CurrentUser() const override { return "admin"; }
-    std::string CurrentPassword() const override { return "lx400-dflt"; }
-    bool CurrentUseHttps() const override { return true; }
-
-    static int OnResult(const DeviceRecord& record, void* context)
+    void Take(const DeviceRecord& record)
     {
-        auto* self = static_cast<Collector*>(static_cast<IScanWindow*>(context));
-        jwin::CJSmartLock hold(&scan::ScanLock());
-        std::lock_guard lock(self->mutex);
+        std::lock_guard lock(mutex);
         if (record.endOfSearch)
-            self->ended = true;
+            ended = true;
         else
-            self->records[record.ip] = record;
-        if (self->ended && !record.endOfSearch)
-            ++self->afterEnd;
-        self->changed.notify_all();
-        return 1;
+            records[record.ip] = record;
+        if (ended && !record.endOfSearch)
+            ++afterEnd;
+        changed.notify_all();
     }
 
     std::mutex mutex;
@@ -153,6 +145,27 @@ public:
     bool ended = false;
     int afterEnd = 0;
 };
+
+// Runs a search of `plan` into `window` until its end.
+void RunSearch(Collector& window, const scan::SearchPlan& plan)
+{
+    scan::Search search([&window](const DeviceRecord& record) { window.Take(record); });
+    ASSERT_TRUE(search.Start(plan));
+    std::unique_lock lock(window.mutex);
+    ASSERT_TRUE(window.changed.wait_for(lock, 240s, [&] { return window.ended; }));
+    lock.unlock();
+    search.Stop();
+}
+
+// Searches 10.10.10.10 and 10.55.0.1-254 over HTTPS with `probes` and waits for the end.
+void SearchTestNetwork(Collector& window, const JobProbes& probes, bool discovery)
+{
+    scan::SearchPlan plan;
+    plan.networks = scan::NetworkList({*scan::ParseNetwork("10.55.0.*")}, 1, 254);
+    plan.probes = probes;
+    plan.discovery = discovery;
+    RunSearch(window, plan);
+}
 
 TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
 {
@@ -164,33 +177,23 @@ TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
     int peak = 0;
     std::vector<std::string> order;
     std::map<std::string, int> legacyCalls;
-    JobProbes watched;
-    watched.legacy = [&](const ProbeTarget& target, DeviceRecord& record) {
+    JobProbes watched = real;
+    watched.knock = nullptr;
+    watched.families[0].probe = [&](const ProbeTarget& target, DeviceRecord& record) {
         {
             std::lock_guard lock(mutex);
             peak = std::max(peak, ++running);
-            order.push_back(target.address);
-            ++legacyCalls[target.address];
+            order.push_back(target.address.Text());
+            ++legacyCalls[target.address.Text()];
         }
-        const bool found = real.legacy(target, record);
+        const ProbeResult result = real.families[0].probe(target, record);
         std::lock_guard lock(mutex);
         --running;
-        return found;
+        return result;
     };
-    watched.api = real.api;
 
     Collector window;
-    {
-        CScanThread scan(&Collector::OnResult, &window, watched);
-        scan.scanDefaultAddress = true;
-        scan.scanRange = true;
-        scan.SetPlan("10.55.0.*", 1, 254);
-        ASSERT_TRUE(scan.Start(10000, false));
-        std::unique_lock lock(window.mutex);
-        ASSERT_TRUE(window.changed.wait_for(lock, 240s, [&] { return window.ended; }));
-        lock.unlock();
-        scan.Stop(jwin::kNoTimeLimit, false);
-    }
+    ASSERT_NO_FATAL_FAILURE(SearchTestNetwork(window, watched, true));
 
     EXPECT_LE(peak, 10);
     ASSERT_FALSE(order.empty());
@@ -247,13 +250,12 @@ TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
 }
 
 // A whole search of 10.55.0.* with the real probes, with or without the discovery pass: the
-// records, the addresses that got a job, and the knock's verdicts afterwards.
+// records and the addresses that got a job.
 struct CoreSearchResult
 {
     std::map<std::string, DeviceRecord> records;
-    std::multiset<std::string> jobs;
+    std::set<std::string> jobs;
     std::string firstJob;
-    std::map<std::string, KnockVerdict> verdicts;
 };
 
 CoreSearchResult CoreSearch(bool discovery)
@@ -262,29 +264,21 @@ CoreSearchResult CoreSearch(bool discovery)
     const JobProbes real = MakeJobProbes(ProbeConfig{"10.99.0.1"});
     CoreSearchResult result;
     std::mutex mutex;
+    // A job tries a family unless the knock found its port dead, so some family of every job runs.
     JobProbes watched = real;
-    watched.legacy = [&](const ProbeTarget& target, DeviceRecord& record) {
-        {
-            std::lock_guard lock(mutex);
-            result.firstJob = result.jobs.empty() ? target.address : result.firstJob;
-            result.jobs.insert(target.address);
-        }
-        return real.legacy(target, record);
-    };
+    for (std::size_t i = 0; i < watched.families.size(); ++i) {
+        watched.families[i].probe = [&, i](const ProbeTarget& target, DeviceRecord& record) {
+            {
+                std::lock_guard lock(mutex);
+                result.firstJob = result.jobs.empty() ? target.address.Text() : result.firstJob;
+                result.jobs.insert(target.address.Text());
+            }
+            return real.families[i].probe(target, record);
+        };
+    }
     Collector window;
-    CScanThread scan(&Collector::OnResult, &window, watched);
-    scan.SetDiscovery(discovery);
-    scan.scanDefaultAddress = true;
-    scan.scanRange = true;
-    scan.SetPlan("10.55.0.*", 1, 254);
-    EXPECT_TRUE(scan.Start(10000, false));
-    std::unique_lock lock(window.mutex);
-    EXPECT_TRUE(window.changed.wait_for(lock, 240s, [&] { return window.ended; }));
-    lock.unlock();
-    scan.Stop(jwin::kNoTimeLimit, false);
+    SearchTestNetwork(window, watched, discovery);
     EXPECT_EQ(window.afterEnd, 0);
-    for (const char* address : {"10.10.10.10", "10.55.0.21", "10.55.0.40", "10.55.0.41"})
-        result.verdicts[address] = scan.VerdictFor(address);
     result.records = window.records;
     return result;
 }
@@ -310,7 +304,7 @@ TEST_F(SimulatedNetwork, DiscoveryPassListsTheSameRowsAndProbesOnlyAddressesThat
     }
     // Without the pass every address gets a job; with it only the simulated hosts, adapters or not.
     EXPECT_EQ(without.jobs.size(), 255u);
-    std::multiset<std::string> served{"10.10.10.10"};
+    std::set<std::string> served{"10.10.10.10"};
     std::istringstream lines(kNetwork);
     std::string kind, address, rest;
     while (lines >> kind >> address && std::getline(lines, rest)) {
@@ -319,34 +313,47 @@ TEST_F(SimulatedNetwork, DiscoveryPassListsTheSameRowsAndProbesOnlyAddressesThat
     }
     EXPECT_EQ(with.jobs, served);
     EXPECT_EQ(with.firstJob, "10.10.10.10");
-    EXPECT_EQ(with.verdicts, (std::map<std::string, KnockVerdict>{{"10.10.10.10", KnockVerdict::Answered},
-                                                                  {"10.55.0.21", KnockVerdict::Answered},
-                                                                  {"10.55.0.40", KnockVerdict::Refused},
-                                                                  {"10.55.0.41", KnockVerdict::Silent}}));
-    EXPECT_EQ(without.verdicts.at("10.55.0.40"), KnockVerdict::NotKnocked);
+    // The addresses the knock ruled out carry its reason: refused on every port, or no answer.
+    EXPECT_EQ(with.records.at("10.55.0.40").failure.kind, ProbeFailureKind::Refused);
+    EXPECT_EQ(with.records.at("10.55.0.41").failure.kind, ProbeFailureKind::Silent);
+    EXPECT_EQ(without.records.at("10.55.0.40").failure.kind, ProbeFailureKind::Refused);
 }
 
-TEST_F(SimulatedNetwork, ProbesSkipTheRequestsOfADeadPortOnly)
+TEST_F(SimulatedNetwork, JobsSkipTheRequestsOfADeadPortOnly)
 {
     ASSERT_TRUE(testsupport::AddLoopbackAddress("10.55.0.50"));
     testsupport::LoopbackHttpServer server(
         [](const auto&) { return testsupport::LoopbackHttpServer::Respond(404, "nothing here"); }, "10.55.0.50", 80);
-    const JobProbes probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
-    // Legacy page and LX400 login over HTTP share port 80; with HTTPS the login goes to 443.
-    // A skipped probe gives the knock's reason in the record.
+    // Legacy page and LX400 login over HTTP share port 80; with HTTPS the login goes to 443. A
+    // skipped family gives the knock's reason.
     const ProbeFailure refused{ProbeFailureKind::Refused, "connection refused"};
-    const std::pair<std::vector<DeadPort>, bool> cases[] = {
-        {{{443, refused}}, false}, {{{80, refused}}, false}, {{{443, refused}}, true}};
-    const std::size_t expected[] = {2, 0, 1};
+    const struct
+    {
+        std::uint16_t dead;
+        bool https;
+        std::size_t requests;
+        const char* reason;
+    } cases[] = {{443, false, 2, "LX400 on port 80: the login answered HTTP 404"},
+                 {80, false, 0, "connection refused on port 80"},
+                 {443, true, 1, "; LX400 on port 443: connection refused"}};
     std::size_t seen = 0;
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const ProbeTarget target{"10.55.0.50", "admin", "pw", cases[i].second, {}, cases[i].first};
-        DeviceRecord record;
-        EXPECT_FALSE(probes.legacy(target, record) || probes.api(target, record));
-        EXPECT_EQ(server.Requests().size() - seen, expected[i]) << i;
-        if (expected[i] != 2) {
-            EXPECT_EQ(record.failure, refused) << i;
-        }
+    for (const auto& c : cases) {
+        scan::SearchPlan plan;
+        plan.networks = scan::NetworkList({*scan::ParseNetwork("10.55.0.50/32")}, 1, 254);
+        plan.scanDefaultAddress = false;
+        plan.login.useHttps = c.https;
+        plan.probes = MakeJobProbes(ProbeConfig{"10.99.0.1"});
+        // A knock that lets the address through with one port dead.
+        plan.probes.knock = [&c, refused](const std::vector<Ipv4Address>&, bool, const std::function<bool()>&,
+                                          const KnockReport& report) {
+            report(0, KnockOutcome{KnockVerdict::Answered, {{c.dead, refused}}, {}});
+        };
+        Collector window;
+        ASSERT_NO_FATAL_FAILURE(RunSearch(window, plan));
+        EXPECT_EQ(server.Requests().size() - seen, c.requests) << c.dead << " " << c.https;
+        const DeviceRecord& record = window.records.at("10.55.0.50");
+        EXPECT_FALSE(record.found);
+        EXPECT_NE(record.failure.detail.find(c.reason), std::string::npos) << record.failure.detail;
         seen = server.Requests().size();
     }
 }

@@ -32,10 +32,13 @@ latest 7 16 4.30
 // Plays twelve legacy adapters without their pages: ten LX300 16MB with firmware 4.26 and two
 // LX300 with 4.28, all of OEM 16, filled as the legacy probe fills them; the update check is the
 // real one, through the search's shared answers when there are any.
-ProbeFunction StandInProbe(VendorAnswers* answers)
+JobProbes StandInProbes(VendorAnswers* answers)
 {
-    return [answers](const ProbeTarget& target, DeviceRecord& record) {
-        const int host = std::stoi(target.address.substr(target.address.rfind('.') + 1));
+    JobProbes probes;
+    ProbeFamily legacy;
+    legacy.port = [](bool) -> std::uint16_t { return 80; };
+    legacy.probe = [](const ProbeTarget& target, DeviceRecord& record) {
+        const int host = target.address.Host();
         const bool other = host > 10;
         record.found = true;
         record.model = other ? "LX300" : "LX300 16MB";
@@ -44,10 +47,14 @@ ProbeFunction StandInProbe(VendorAnswers* answers)
         record.mac = "00:0A:9C:00:00:" + std::to_string(10 + host);
         record.updateState = 0;
         record.deviceId = -1;
-        record.updateText = CheckFirmwareUpdate(record.model, &record, other ? "428" : "426", "16",
-                                                UpdateCheckContext{"10.99.0.1", target.stop, answers});
-        return true;
+        return ProbeResult{true, other ? "428" : "426"};
     };
+    probes.families = {legacy};
+    probes.updateCheck = [answers](const ProbeTarget& target, DeviceRecord& record, const std::string& compactVersion) {
+        return CheckFirmwareUpdate(record.model, &record, compactVersion, record.oem,
+                                   UpdateCheckContext{"10.99.0.1", target.stop, answers});
+    };
+    return probes;
 }
 
 class VendorSharing : public ::testing::Test
@@ -96,21 +103,17 @@ protected:
         std::condition_variable ended;
         bool done = false;
         std::map<std::string, DeviceRecord> records;
-        JobProbes probes;
-        probes.legacy = StandInProbe(answers);
-        probes.api = [](const ProbeTarget&, DeviceRecord&) { return false; };
-        scan::Search search(
-            [&](const DeviceRecord& record) {
-                std::lock_guard lock(mutex);
-                if (record.endOfSearch)
-                    done = true;
-                else
-                    records[record.ip] = record;
-                ended.notify_all();
-            },
-            probes);
+        scan::Search search([&](const DeviceRecord& record) {
+            std::lock_guard lock(mutex);
+            if (record.endOfSearch)
+                done = true;
+            else
+                records[record.ip] = record;
+            ended.notify_all();
+        });
         scan::SearchPlan plan;
-        plan.networks = {{"10.60.0", 1, 12}};
+        plan.networks = scan::NetworkList({*scan::ParseNetwork("10.60.0.*")}, 1, 12);
+        plan.probes = StandInProbes(answers);
         plan.scanDefaultAddress = false;
         plan.discovery = false;
         plan.jobs = 10;

@@ -167,7 +167,7 @@ TEST(SendApiRequest, Http10JsonHeaderCookiesAndBodies)
             return LoopbackHttpServer::Respond(403, "not for you");
         return LoopbackHttpServer::Respond(401, "");
     });
-    ApiSession session(server.Authority(), false, "admin", "pw");
+    ApiSession session(Ipv4Address(127, 0, 0, 1), server.Port(), false, "admin", "pw");
     long status = 0;
     std::string body = "untouched";
     ASSERT_TRUE(SendApiRequest(&session, "POST", "/api/login", R"({"userName":"admin"})", &status, &body));
@@ -199,7 +199,7 @@ TEST(SendApiRequest, NoStatusMeansFalse)
             [](const LoopbackHttpServer::Request&) { return LoopbackHttpServer::Respond(200, ""); });
         port = gone.Port();
     }
-    ApiSession session("127.0.0.1:" + std::to_string(port), false, "admin", "pw");
+    ApiSession session(Ipv4Address(127, 0, 0, 1), port, false, "admin", "pw");
     long status = 0;
     std::string body;
     EXPECT_FALSE(SendApiRequest(&session, "GET", "/api/system/info", "", &status, &body));

@@ -4,6 +4,7 @@
 #include "probe/legacy_probe.h"
 #include "resources/string_table.h"
 #include "testsupport/loopback_http_server.h"
+#include "testsupport/trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -41,14 +42,15 @@ struct Vendor
 ProbeTarget TargetAt(const LoopbackHttpServer& adapter)
 {
     ProbeTarget target;
-    target.address = adapter.Authority();
+    target.address = Ipv4Address(127, 0, 0, 1);
+    target.port = adapter.Port();
     target.user = "admin";
     target.password = "lx400-dflt";
     target.useHttps = false;
     return target;
 }
 
-TEST(LegacyProbe, FillsTheRecordAndAsksTheVendor)
+TEST(LegacyProbe, FillsTheRecordAndTheUpdateCheckAsksTheVendor)
 {
     trawlix::SetLanguage(trawlix::Language::English);
     Vendor vendor;
@@ -62,7 +64,12 @@ TEST(LegacyProbe, FillsTheRecordAndAsksTheVendor)
     });
     DeviceRecord record;
     record.ip = "kept";
-    ASSERT_TRUE(ProbeLegacyAdapter(TargetAt(adapter), &record, ProbeConfig{vendor.server.Authority()}));
+    std::string compact;
+    ASSERT_TRUE(ProbeLegacyAdapter(TargetAt(adapter), &record, &compact));
+    EXPECT_EQ(compact, "426");
+    EXPECT_TRUE(vendor.server.Requests().empty()); // the probe asks the adapter only
+    record.updateText =
+        MakeJobProbes(ProbeConfig{vendor.server.Authority()}).updateCheck(TargetAt(adapter), record, compact);
     EXPECT_TRUE(record.found);
     EXPECT_FALSE(record.jsonApi);
     EXPECT_EQ(record.ip, "kept");
@@ -94,8 +101,12 @@ TEST(LegacyProbe, PagesThatAreNotAnAdaptersLeaveTheRecordAlone)
     for (const auto& [name, page] : pages) {
         current = name;
         DeviceRecord record;
+        const testsupport::TraceCapture trace;
         EXPECT_FALSE(ProbeLegacyAdapter(TargetAt(adapter), &record)) << name;
         EXPECT_EQ(record, DeviceRecord{}) << name;
+        // A page without the adapter's values is traced as one line; a missing page is not traced.
+        const std::vector<std::string> expected{"Invalid data on 127.0.0.1\n"};
+        EXPECT_EQ(trace.Lines(), name == "not found" ? std::vector<std::string>{} : expected) << name;
     }
 }
 
@@ -143,7 +154,11 @@ TEST(ApiProbe, LogsInReadsBothDocumentsAndChecksForUpdates)
     vendor.latest = "1.78";
     Lx400 adapter;
     DeviceRecord record;
-    ASSERT_TRUE(ProbeApiAdapter(TargetAt(adapter.server), &record, ProbeConfig{vendor.server.Authority()}));
+    std::string compact;
+    ASSERT_TRUE(ProbeApiAdapter(TargetAt(adapter.server), &record, &compact));
+    EXPECT_EQ(compact, "178");
+    record.updateText =
+        MakeJobProbes(ProbeConfig{vendor.server.Authority()}).updateCheck(TargetAt(adapter.server), record, compact);
     EXPECT_TRUE(record.found);
     EXPECT_TRUE(record.jsonApi);
     EXPECT_EQ(record.model, "LX400");
@@ -200,16 +215,31 @@ TEST(ApiProbe, UnusableDocumentsGiveNoRow)
     EXPECT_EQ(record, DeviceRecord{});
 }
 
-TEST(JobProbes, LegacyAdapterNeverSeesTheJsonProbe)
+TEST(JobProbes, TheFamiliesInOrderOnTheirPorts)
 {
-    LoopbackHttpServer adapter([](const LoopbackHttpServer::Request&) {
+    const JobProbes probes = MakeJobProbes();
+    ASSERT_EQ(probes.families.size(), 2u);
+    EXPECT_EQ(probes.families[1].name, "LX400");
+    EXPECT_EQ(FamilyPorts(probes.families, true), (std::vector<std::uint16_t>{80, 443}));
+    EXPECT_EQ(FamilyPorts(probes.families, false), (std::vector<std::uint16_t>{80}));
+
+    // The status-page family recognises a legacy adapter and leaves its reason when it does not;
+    // an adapter too old to update is never asked about at any vendor's server.
+    LoopbackHttpServer adapter([](const LoopbackHttpServer::Request& request) {
+        if (request.target != "/net.shtml")
+            return LoopbackHttpServer::Respond(404, "File not found");
         return LoopbackHttpServer::Respond(200, LegacyPage("LX300", "LX200 v 3.99", "00:11"));
     });
-    const JobProbes probes = MakeJobProbes();
     DeviceRecord record;
-    ASSERT_TRUE(probes.legacy(TargetAt(adapter), record));
-    EXPECT_EQ(record.updateState, 2); // too old: no request to any vendor server
-    EXPECT_EQ(record.updateText, "Not possible");
+    const ProbeResult legacy = probes.families[0].probe(TargetAt(adapter), record);
+    ASSERT_TRUE(legacy.recognised);
+    EXPECT_EQ(legacy.compactVersion, "399");
+    EXPECT_EQ(probes.updateCheck(TargetAt(adapter), record, legacy.compactVersion), "Not possible");
+    EXPECT_EQ(record.updateState, 2);
+
+    DeviceRecord none;
+    EXPECT_FALSE(probes.families[1].probe(TargetAt(adapter), none).recognised);
+    EXPECT_EQ(none.failure.kind, ProbeFailureKind::LoginFailed);
 }
 
 } // namespace

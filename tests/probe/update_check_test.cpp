@@ -2,6 +2,7 @@
 #include "firmware/update_check.h"
 #include "resources/string_table.h"
 #include "testsupport/loopback_http_server.h"
+#include "testsupport/trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +97,12 @@ TEST_F(UpdateCheck, MissingAnswersGiveInfoNotAvailable)
     EXPECT_EQ(record.updateState, 0);
 
     const std::size_t before = vendor.server.Requests().size();
-    EXPECT_EQ(CheckFirmwareUpdate("lx300", &record, "426", "", vendor.Context()), "Info N/A");
+    {
+        const testsupport::TraceCapture trace;
+        EXPECT_EQ(CheckFirmwareUpdate("lx300 RS485", &record, "426", "", vendor.Context()), "Info N/A");
+        // The model as it was cut, on a line of its own.
+        EXPECT_EQ(trace.Lines(), std::vector<std::string>{"DevID not found: <lx300 >\n"});
+    }
     EXPECT_EQ(record.deviceId, -1);
     EXPECT_EQ(vendor.server.Requests().size(), before);
 

@@ -36,11 +36,20 @@ std::vector<char> Conversions(const std::string& text)
     return result;
 }
 
-TEST(StringTableTest, BothLanguagesHoldExactlyTheIds101To151)
+// The window's texts 101 to 151 and the comparison report's 170 to 177.
+std::set<int> ExpectedIds()
 {
     std::set<int> expected;
     for (int id = 101; id <= 151; ++id)
         expected.insert(id);
+    for (int id = 170; id <= 177; ++id)
+        expected.insert(id);
+    return expected;
+}
+
+TEST(StringTableTest, BothLanguagesHoldExactlyTheExpectedIds)
+{
+    const std::set<int> expected = ExpectedIds();
     EXPECT_EQ(IdsOf(trawlix::strings::kEnglish, trawlix::strings::kEnglishCount), expected);
     EXPECT_EQ(IdsOf(trawlix::strings::kGerman, trawlix::strings::kGermanCount), expected);
     EXPECT_EQ(trawlix::strings::kEnglishCount, expected.size());
@@ -54,7 +63,7 @@ TEST(StringTableTest, BothLanguagesHoldExactlyTheIds101To151)
 TEST(StringTableTest, TranslationsKeepThePrintfConversions)
 {
     // A caller formats a text with one argument list for both languages.
-    for (int id = 101; id <= 151; ++id)
+    for (int id : ExpectedIds())
         EXPECT_EQ(Conversions(LoadString(id, Language::English)), Conversions(LoadString(id, Language::German))) << id;
 }
 

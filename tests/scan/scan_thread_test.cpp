@@ -1,5 +1,6 @@
 #include "scan/scan_lock.h"
 #include "scan/scan_thread.h"
+#include "testsupport/fake_families.h"
 
 #include <gtest/gtest.h>
 
@@ -17,18 +18,13 @@
 
 namespace {
 
-// The window side of a search: collects records and numbers the jobs in start order through the
-// login it hands out (each StartJob asks for the user once).
-class TestWindow : public IScanWindow
+// The window side of a search: collects the records.
+class TestWindow
 {
 public:
-    std::string CurrentUser() const override { return std::to_string(startCount++); }
-    std::string CurrentPassword() const override { return "pw"; }
-    bool CurrentUseHttps() const override { return false; }
-
     static int OnResult(const DeviceRecord& record, void* context)
     {
-        auto* window = static_cast<TestWindow*>(static_cast<IScanWindow*>(context));
+        auto* window = static_cast<TestWindow*>(context);
         jwin::CJSmartLock hold(&scan::ScanLock());
         std::lock_guard lock(window->mutex);
         window->records.push_back(record);
@@ -58,7 +54,6 @@ public:
         return records;
     }
 
-    mutable std::atomic<int> startCount{0};
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<DeviceRecord> records;
@@ -72,7 +67,8 @@ struct ProbeLab
     std::mutex mutex;
     std::condition_variable changed;
     std::map<std::string, int> calls;
-    std::map<std::string, std::string> startIndex; // address -> the user its job was given
+    std::vector<std::string> order; // addresses in the order their probes began
+    std::vector<ProbeTarget> targets;
     int running = 0;
     int maxRunning = 0;
     int held = 0;
@@ -83,6 +79,7 @@ struct ProbeLab
     bool released = false;
     int stopped = 0; // probes whose job was stopped while they ran
     std::vector<std::string> apiCalls;
+    std::vector<std::string> updateChecks; // "address compactVersion"
     std::map<std::string, std::vector<std::uint16_t>> deadPortsSeen;
     // A knock that judges every address at once with `judge`, in plan order; none when unset.
     std::function<KnockOutcome(const std::string& address)> judge;
@@ -93,23 +90,27 @@ struct ProbeLab
     {
         JobProbes probes;
         if (judge) {
-            probes.knock = [this](const std::vector<std::string>& addresses, bool useHttps,
+            probes.knock = [this](const std::vector<Ipv4Address>& addresses, bool useHttps,
                                   const std::function<bool()>&, const KnockReport& report) {
                 {
                     std::lock_guard lock(mutex);
-                    knocked = addresses;
+                    knocked.clear();
+                    for (const Ipv4Address address : addresses)
+                        knocked.push_back(address.Text());
                     knockedHttps = useHttps;
                 }
                 for (std::size_t i = 0; i < addresses.size(); ++i)
-                    report(i, judge(addresses[i]));
+                    report(i, judge(addresses[i].Text()));
             };
         }
-        probes.legacy = [this](const ProbeTarget& target, DeviceRecord& record) {
+        auto legacy = [this](const ProbeTarget& target, DeviceRecord& record) {
             std::unique_lock lock(mutex);
-            ++calls[target.address];
-            startIndex[target.address] = target.user;
+            const std::string address = target.address.Text();
+            ++calls[address];
+            order.push_back(address);
+            targets.push_back(target);
             for (const DeadPort& dead : target.deadPorts)
-                deadPortsSeen[target.address].push_back(dead.port);
+                deadPortsSeen[address].push_back(dead.port);
             ++running;
             maxRunning = std::max(maxRunning, running);
             changed.notify_all();
@@ -124,12 +125,18 @@ struct ProbeLab
             stopped += target.stop.StopRequested() ? 1 : 0;
             --running;
             record.model = "legacy";
-            return target.address.back() == '1'; // addresses ending in 1 are "legacy adapters"
+            return address.back() == '1'; // addresses ending in 1 are "legacy adapters"
         };
-        probes.api = [this](const ProbeTarget& target, DeviceRecord&) {
+        auto api = [this](const ProbeTarget& target, DeviceRecord&) {
             std::lock_guard lock(mutex);
-            apiCalls.push_back(target.address);
+            apiCalls.push_back(target.address.Text());
             return false;
+        };
+        probes.families = testsupport::FakeFamilies(legacy, api);
+        probes.updateCheck = [this](const ProbeTarget& target, DeviceRecord&, const std::string& compactVersion) {
+            std::lock_guard lock(mutex);
+            updateChecks.push_back(target.address.Text() + " " + compactVersion);
+            return std::string("checked");
         };
         return probes;
     }
@@ -157,6 +164,25 @@ std::set<std::string> Addresses(const std::vector<DeviceRecord>& records)
     return out;
 }
 
+scan::Ipv4Network Net(const char* text)
+{
+    const auto network = scan::ParseNetwork(text);
+    EXPECT_TRUE(network) << text;
+    return network.value_or(scan::Ipv4Network{});
+}
+
+// The plan of a search of `networks` (hosts first to last in each /24), the factory address first
+// when `factory` is set.
+CScanThread::Plan MakePlan(std::vector<scan::Ipv4Network> networks, std::int32_t first, std::int32_t last, bool factory,
+                           JobProbes probes)
+{
+    CScanThread::Plan plan;
+    plan.addresses = scan::PlanAddresses(scan::NetworkList(std::move(networks), first, last), true, factory);
+    plan.login = {"admin", "pw", false};
+    plan.probes = std::move(probes);
+    return plan;
+}
+
 // Runs a whole search and returns its records once the end record arrived.
 std::vector<DeviceRecord> RunSearch(CScanThread& scan, TestWindow& window, std::size_t expected)
 {
@@ -172,10 +198,8 @@ TEST(CScanThread, FullRangeWithDefaultProbesEveryAddressOnceAndNeverMoreThanTenA
     ProbeLab lab;
     lab.holdCount = 10;
     lab.holdUntilRunning = 10; // the first ten wait for each other: ten must run together
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
-    scan.scanDefaultAddress = true;
-    scan.scanRange = true;
-    scan.SetPlan("192.168.7.*", 1, 254);
+    CScanThread scan(&TestWindow::OnResult, &window);
+    scan.SetPlan(MakePlan({Net("192.168.7.*")}, 1, 254, true, lab.Probes()));
     const auto records = RunSearch(scan, window, 256);
 
     ASSERT_EQ(records.size(), 256u);
@@ -189,35 +213,49 @@ TEST(CScanThread, FullRangeWithDefaultProbesEveryAddressOnceAndNeverMoreThanTenA
         EXPECT_EQ(count, 1) << address;
     EXPECT_EQ(lab.calls.size(), 255u);
     EXPECT_EQ(lab.maxRunning, 10);
-    // Start order: the default address first, then the hosts in ascending order.
-    EXPECT_EQ(lab.startIndex["10.10.10.10"], "0");
-    EXPECT_EQ(lab.startIndex["192.168.7.1"], "1");
-    EXPECT_EQ(lab.startIndex["192.168.7.254"], "254");
     // The JSON-API probe runs only where the legacy one failed.
     EXPECT_EQ(
         std::count_if(lab.apiCalls.begin(), lab.apiCalls.end(), [](const std::string& a) { return a.back() == '1'; }),
         0);
     EXPECT_EQ(lab.apiCalls.size(), 255u - 26u);
+    // The update check once for each adapter recognised, none for the others.
+    EXPECT_EQ(lab.updateChecks.size(), 26u);
 }
 
-TEST(CScanThread, WiderJobCountRunsThatManyTogetherAndIsClamped)
+TEST(CScanThread, JobsStartInPlanOrderWithThePlansLoginAndTheCountIsKeptWithinItsBounds)
 {
+    // One job at a time (a count of 0 is taken as 1): the probes begin in start order.
     TestWindow window;
     ProbeLab lab;
-    lab.holdCount = 40;
-    lab.holdUntilRunning = 40;
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
-    scan.SetMaxJobs(40);
-    scan.scanRange = true;
-    scan.SetPlan("192.168.7.*", 1, 100);
-    const auto records = RunSearch(scan, window, 101);
-    EXPECT_EQ(Addresses(records).size(), 100u);
-    EXPECT_EQ(lab.maxRunning, 40);
+    CScanThread scan(&TestWindow::OnResult, &window);
+    CScanThread::Plan plan = MakePlan({Net("10.0.0.*")}, 3, 6, true, lab.Probes());
+    plan.login = {"tech", "secret", false};
+    plan.maxJobs = 0;
+    scan.SetPlan(plan);
+    RunSearch(scan, window, 6);
+    EXPECT_EQ(lab.order, (std::vector<std::string>{"10.10.10.10", "10.0.0.3", "10.0.0.4", "10.0.0.5", "10.0.0.6"}));
+    EXPECT_EQ(lab.maxRunning, 1);
+    for (const ProbeTarget& target : lab.targets) {
+        EXPECT_EQ(target.user, "tech");
+        EXPECT_EQ(target.password, "secret");
+        EXPECT_FALSE(target.useHttps);
+    }
 
-    scan.SetMaxJobs(0);
-    EXPECT_EQ(scan.MaxJobs(), 1);
-    scan.SetMaxJobs(1000);
-    EXPECT_EQ(scan.MaxJobs(), 255);
+    // Forty at once when asked; the next plan's login replaces the last one's.
+    TestWindow wide;
+    ProbeLab many;
+    many.holdCount = 40;
+    many.holdUntilRunning = 40;
+    CScanThread again(&TestWindow::OnResult, &wide);
+    plan = MakePlan({Net("192.168.7.*")}, 1, 100, false, many.Probes());
+    plan.maxJobs = 40;
+    plan.login = {"other", "pw2", true};
+    again.SetPlan(plan);
+    const auto records = RunSearch(again, wide, 101);
+    EXPECT_EQ(Addresses(records).size(), 100u);
+    EXPECT_EQ(many.maxRunning, 40);
+    EXPECT_EQ(many.targets.front().user, "other");
+    EXPECT_TRUE(many.targets.front().useHttps);
 }
 
 TEST(CScanThread, SmallRangeWithDefaultStartsAllSixTogether)
@@ -226,23 +264,21 @@ TEST(CScanThread, SmallRangeWithDefaultStartsAllSixTogether)
     ProbeLab lab;
     lab.holdCount = 6;
     lab.holdUntilRunning = 6;
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
-    scan.scanDefaultAddress = true;
-    scan.scanRange = true;
-    scan.SetPlan("10.0.0.0", 1, 5);
+    CScanThread scan(&TestWindow::OnResult, &window);
+    scan.SetPlan(MakePlan({Net("10.0.0.0")}, 1, 5, true, lab.Probes()));
     const auto records = RunSearch(scan, window, 7);
     EXPECT_EQ(records.size(), 7u);
     EXPECT_EQ(lab.maxRunning, 6);
-    EXPECT_EQ(lab.startIndex["10.10.10.10"], "0");
-    EXPECT_EQ(lab.startIndex["10.0.0.5"], "5");
 }
 
 TEST(CScanThread, EmptyPlanDeliversOnlyTheEndRecord)
 {
     TestWindow window;
     ProbeLab lab;
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
-    scan.SetPlan("192.168.1.*", 1, 254);
+    CScanThread scan(&TestWindow::OnResult, &window);
+    CScanThread::Plan plan;
+    plan.probes = lab.Probes();
+    scan.SetPlan(plan);
     const auto records = RunSearch(scan, window, 1);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_TRUE(records[0].endOfSearch);
@@ -255,9 +291,8 @@ TEST(CScanThread, StopDeliversNoEndRecordAndNothingFromStoppedJobs)
     ProbeLab lab;
     lab.holdCount = 1000;
     lab.holdUntilStopped = true;
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
-    scan.scanRange = true;
-    scan.SetPlan("192.168.1.*", 1, 254);
+    CScanThread scan(&TestWindow::OnResult, &window);
+    scan.SetPlan(MakePlan({Net("192.168.1.*")}, 1, 254, false, lab.Probes()));
     ASSERT_TRUE(scan.Start(10000, true));
     lab.WaitForRunning(10);
     // The window's stop sequence.
@@ -274,9 +309,8 @@ TEST(CScanThread, JobOutlivingTheFinalWaitStillDeliversAndSlotReuseStopsIt)
     TestWindow window;
     ProbeLab lab;
     lab.holdCount = 2;
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes(), 0);
-    scan.scanRange = true;
-    scan.SetPlan("192.168.1.*", 1, 2);
+    CScanThread scan(&TestWindow::OnResult, &window, 0);
+    scan.SetPlan(MakePlan({Net("192.168.1.*")}, 1, 2, false, lab.Probes()));
     ASSERT_TRUE(scan.Start(10000, true));
     auto records = window.WaitForRecords(1);
     ASSERT_TRUE(records[0].endOfSearch); // the end came while both jobs still ran
@@ -290,13 +324,12 @@ TEST(CScanThread, JobOutlivingTheFinalWaitStillDeliversAndSlotReuseStopsIt)
     ProbeLab hang;
     hang.holdCount = 1;
     hang.holdUntilStopped = true;
-    CScanThread again(&TestWindow::OnResult, &later, hang.Probes(), 0);
-    again.scanRange = true;
-    again.SetPlan("192.168.1.*", 1, 1);
+    CScanThread again(&TestWindow::OnResult, &later, 0);
+    again.SetPlan(MakePlan({Net("192.168.1.*")}, 1, 1, false, hang.Probes()));
     ASSERT_TRUE(again.Start(10000, true));
     later.WaitForRecords(1);
     again.Stop();
-    ASSERT_TRUE(again.Start(10000, true)); // reuses slot 1: the hanging job is stopped
+    ASSERT_TRUE(again.Start(10000, true)); // the same plan reuses slot 1: the hanging job is stopped
     records = later.WaitForRecords(3);
     again.Stop();
     ASSERT_EQ(records.size(), 3u);
@@ -307,48 +340,18 @@ TEST(CScanThread, JobOutlivingTheFinalWaitStillDeliversAndSlotReuseStopsIt)
     EXPECT_EQ(hang.calls["192.168.1.1"], 2);
 }
 
-TEST(CScanThread, HostNumbersAreClampedAndTheDefaultAddressKeepsItsOwnSlot)
+TEST(CScanThread, TheDefaultAddressKeepsItsOwnSlotBesideHostZero)
 {
     TestWindow window;
     ProbeLab lab;
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
-    scan.scanDefaultAddress = true;
-    scan.scanRange = true;
-    scan.SetPlan("172.16.0.1", -20, 999);
+    CScanThread scan(&TestWindow::OnResult, &window);
+    scan.SetPlan(MakePlan({Net("172.16.0.1")}, 0, 254, true, lab.Probes()));
     const auto records = RunSearch(scan, window, 257);
     ASSERT_EQ(records.size(), 257u); // 10.10.10.10 plus hosts 0..254, and the end
     const auto addresses = Addresses(records);
     EXPECT_TRUE(addresses.count("10.10.10.10"));
     EXPECT_TRUE(addresses.count("172.16.0.0"));
     EXPECT_TRUE(addresses.count("172.16.0.254"));
-    EXPECT_FALSE(addresses.count("172.16.0.255"));
-}
-
-TEST(CScanThread, TooLongPrefixIsRefusedPerJobAndTheSearchStillEnds)
-{
-    TestWindow window;
-    ProbeLab lab;
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
-    scan.scanDefaultAddress = true;
-    scan.scanRange = true;
-    scan.SetPlan(std::string(130, '1') + ".0", 1, 12);
-    const auto records = RunSearch(scan, window, 2);
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].ip, "10.10.10.10");
-    EXPECT_TRUE(records[1].endOfSearch);
-}
-
-TEST(CScanThread, SetPlanKeepsThePartBeforeTheLastDot)
-{
-    CScanThread scan(&TestWindow::OnResult, nullptr, {});
-    scan.SetPlan("192.168.1.*", 3, 9);
-    EXPECT_EQ(scan.Prefix(), "192.168.1");
-    EXPECT_EQ(scan.FirstHost(), 3);
-    EXPECT_EQ(scan.LastHost(), 9);
-    scan.SetPlan("", 1, 2);
-    EXPECT_EQ(scan.Prefix(), "");
-    scan.SetPlan(".5", 1, 2);
-    EXPECT_EQ(scan.Prefix(), ".5");
 }
 
 TEST(CScanThread, SeveralNetworksVisitEachAddressOnceAndRunningJobsNeverShareASlot)
@@ -373,20 +376,20 @@ TEST(CScanThread, SeveralNetworksVisitEachAddressOnceAndRunningJobsNeverShareASl
             return {KnockVerdict::Refused, {}, {ProbeFailureKind::Refused, "refused " + address}};
         return {KnockVerdict::Answered, {{static_cast<std::uint16_t>(octet(address, 2) * 100 + host), {}}}, {}};
     };
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
-    scan.SetMaxJobs(20);
-    scan.scanDefaultAddress = true;
-    scan.scanRange = true;
+    CScanThread scan(&TestWindow::OnResult, &window);
     // Overlapping networks and one that holds the factory address.
-    scan.SetNetworks({{"192.168.7", 1, 12}, {"192.168.8", 1, 12}, {"192.168.7", 6, 20}, {"10.10.10", 8, 12}});
-    EXPECT_EQ(scan.Prefix(), "192.168.7");
+    CScanThread::Plan plan = MakePlan({Net("192.168.7.0/28"), Net("192.168.8.0/28"), Net("192.168.7.0/27"),
+                                       Net("10.10.10.8/30"), Net("10.10.10.12/32")},
+                                      1, 254, true, lab.Probes());
+    plan.maxJobs = 20;
+    scan.SetPlan(plan);
     ASSERT_TRUE(scan.Start(10000, true));
     const auto records = window.WaitForEnd();
     scan.Stop(jwin::kNoTimeLimit, true);
 
     std::vector<std::string> expected{"10.10.10.10"};
     for (const auto& [prefix, first, last] :
-         {std::tuple{"192.168.7.", 1, 12}, {"192.168.8.", 1, 12}, {"192.168.7.", 13, 20}, {"10.10.10.", 8, 12}}) {
+         {std::tuple{"192.168.7.", 1, 15}, {"192.168.8.", 1, 15}, {"192.168.7.", 16, 31}, {"10.10.10.", 8, 12}}) {
         for (int host = first; host <= last; ++host) {
             if (prefix + std::to_string(host) != "10.10.10.10")
                 expected.push_back(prefix + std::to_string(host));
@@ -398,14 +401,11 @@ TEST(CScanThread, SeveralNetworksVisitEachAddressOnceAndRunningJobsNeverShareASl
     EXPECT_EQ(Addresses(records), std::set<std::string>(expected.begin(), expected.end()));
     EXPECT_EQ(lab.stopped, 0);
     EXPECT_EQ(lab.maxRunning, 20);
-    EXPECT_EQ(lab.startIndex["10.10.10.10"], "0");
     for (const DeviceRecord& record : records) {
         if (record.endOfSearch || record.ip == "10.10.10.10")
             continue;
         const int host = octet(record.ip, 3);
-        const KnockVerdict verdict = host % 4 == 0 ? KnockVerdict::Refused : KnockVerdict::Answered;
-        EXPECT_EQ(scan.VerdictFor(record.ip), verdict) << record.ip;
-        if (verdict == KnockVerdict::Refused) {
+        if (host % 4 == 0) {
             EXPECT_EQ(lab.calls.count(record.ip), 0u) << record.ip;
             EXPECT_EQ(record.failure.detail, "refused " + record.ip);
         } else {
@@ -416,10 +416,83 @@ TEST(CScanThread, SeveralNetworksVisitEachAddressOnceAndRunningJobsNeverShareASl
     }
 }
 
+// Families of any number, each on its own port: a job tries them in order until one recognises the
+// adapter or makes a finding of its own, skips a family whose port the knock found dead, and runs
+// the update check once, after the family that recognised the adapter.
+TEST(CScanThread, AJobTriesItsFamiliesInOrderAndChecksForUpdatesOnceAfterTheOneThatRecognised)
+{
+    std::mutex mutex;
+    std::vector<std::string> calls;  // "family address"
+    std::vector<std::string> checks; // "address compactVersion"
+    auto family = [&](std::string name, std::uint16_t port, char recognises, char finds) {
+        ProbeFamily f;
+        f.name = name;
+        f.port = [port](bool) { return port; };
+        f.probe = [&, name, port, recognises, finds](const ProbeTarget& target, DeviceRecord& record) {
+            const std::string address = target.address.Text();
+            std::lock_guard lock(mutex);
+            calls.push_back(name + " " + address);
+            EXPECT_EQ(target.port, port);
+            ProbeResult result;
+            if (address.back() == recognises) {
+                record.found = true;
+                record.model = name;
+                result = {true, name + "-version"};
+            } else if (address.back() == finds) {
+                record.found = true; // a finding of its own, like a refused login
+            } else {
+                record.failure = {ProbeFailureKind::NotAnAdapter, name + " saw nothing"};
+            }
+            return result;
+        };
+        return f;
+    };
+    JobProbes probes;
+    probes.families = {family("", 80, '1', 0), family("LX9", 8080, '2', '3'), family("LX10", 9000, 0, 0)};
+    probes.updateCheck = [&](const ProbeTarget& target, DeviceRecord& record, const std::string& compactVersion) {
+        std::lock_guard lock(mutex);
+        checks.push_back(target.address.Text() + " " + compactVersion);
+        return record.model + " checked";
+    };
+    // The knock lets every address through, with port 8080 of .5 dead.
+    probes.knock = [](const std::vector<Ipv4Address>& addresses, bool, const std::function<bool()>&,
+                      const KnockReport& report) {
+        for (std::size_t i = 0; i < addresses.size(); ++i) {
+            KnockOutcome outcome{KnockVerdict::Answered, {}, {}};
+            if (addresses[i].Host() == 5)
+                outcome.deadPorts.push_back({8080, {ProbeFailureKind::Refused, "connection refused"}});
+            report(i, outcome);
+        }
+    };
+    TestWindow window;
+    CScanThread scan(&TestWindow::OnResult, &window);
+    scan.SetPlan(MakePlan({Net("10.0.0.0/29")}, 1, 5, false, probes));
+    const auto records = RunSearch(scan, window, 6);
+    std::map<std::string, DeviceRecord> byAddress;
+    for (const DeviceRecord& record : records)
+        byAddress[record.ip] = record;
+
+    std::sort(calls.begin(), calls.end());
+    EXPECT_EQ(calls, (std::vector<std::string>{" 10.0.0.1", " 10.0.0.2", " 10.0.0.3", " 10.0.0.4", " 10.0.0.5",
+                                               "LX10 10.0.0.4", "LX10 10.0.0.5", "LX9 10.0.0.2", "LX9 10.0.0.3",
+                                               "LX9 10.0.0.4"}));
+    std::sort(checks.begin(), checks.end());
+    EXPECT_EQ(checks, (std::vector<std::string>{"10.0.0.1 -version", "10.0.0.2 LX9-version"}));
+    EXPECT_EQ(byAddress["10.0.0.1"].updateText, " checked");
+    EXPECT_EQ(byAddress["10.0.0.2"].updateText, "LX9 checked");
+    EXPECT_TRUE(byAddress["10.0.0.3"].found);
+    EXPECT_TRUE(byAddress["10.0.0.3"].updateText.empty());
+    EXPECT_EQ(byAddress["10.0.0.3"].failure, ProbeFailure{});
+    EXPECT_EQ(byAddress["10.0.0.4"].failure.detail,
+              "port 80:  saw nothing; LX9 on port 8080: LX9 saw nothing; LX10 on port 9000: LX10 saw nothing");
+    EXPECT_EQ(byAddress["10.0.0.5"].failure.detail,
+              "port 80:  saw nothing; LX9 on port 8080: connection refused; LX10 on port 9000: LX10 saw nothing");
+}
+
 TEST(CScanThread, MissingCallbackRefusesTheSearch)
 {
-    CScanThread scan(nullptr, nullptr, {});
-    scan.scanRange = true;
+    CScanThread scan(nullptr, nullptr);
+    scan.SetPlan(MakePlan({Net("10.0.0.*")}, 1, 2, true, {}));
     EXPECT_EQ(scan.Run(), kScanInvalidArg);
     CScanInfo job;
     EXPECT_EQ(job.Run(), kScanInvalidArg);
@@ -446,17 +519,15 @@ TEST(DiscoveryPass, OnlyAddressesThatAnsweredAreProbedAndTheOthersStillDeliverTh
             return {KnockVerdict::NotKnocked, {}, {}};
         }
     };
-    CScanThread scan(&TestWindow::OnResult, &window, lab.Probes());
-    scan.scanDefaultAddress = true;
-    scan.scanRange = true;
-    scan.SetPlan("192.168.7.*", 1, 60);
+    CScanThread scan(&TestWindow::OnResult, &window);
+    scan.SetPlan(MakePlan({Net("192.168.7.*")}, 1, 60, true, lab.Probes()));
     const auto records = RunSearch(scan, window, 62);
 
     // One record per address, found or ruled out, and the end record last.
     ASSERT_EQ(records.size(), 62u);
     EXPECT_TRUE(records.back().endOfSearch);
     EXPECT_EQ(Addresses(records).size(), 61u);
-    // The knock got the plan in start order and the window's scheme.
+    // The knock got the plan in start order and the plan's scheme.
     ASSERT_EQ(lab.knocked.size(), 61u);
     EXPECT_EQ(lab.knocked.front(), "10.10.10.10");
     EXPECT_EQ(lab.knocked.back(), "192.168.7.60");
@@ -476,16 +547,8 @@ TEST(DiscoveryPass, OnlyAddressesThatAnsweredAreProbedAndTheOthersStillDeliverTh
     }
     EXPECT_EQ(lab.calls.size(), 31u);
     EXPECT_EQ(lab.maxRunning, 10);
-    EXPECT_EQ(lab.startIndex["10.10.10.10"], "0");
     EXPECT_EQ(lab.deadPortsSeen["192.168.7.2"], std::vector<std::uint16_t>{443});
     EXPECT_TRUE(lab.deadPortsSeen["192.168.7.3"].empty());
-
-    const std::pair<const char*, KnockVerdict> verdicts[] = {
-        {"10.10.10.10", KnockVerdict::Answered},    {"192.168.7.4", KnockVerdict::Refused},
-        {"192.168.7.5", KnockVerdict::Silent},      {"192.168.7.7", KnockVerdict::NotKnocked},
-        {"192.168.7.61", KnockVerdict::NotKnocked}, {"192.168.8.4", KnockVerdict::NotKnocked}};
-    for (const auto& [ip, verdict] : verdicts)
-        EXPECT_EQ(scan.VerdictFor(ip), verdict) << ip;
 }
 
 TEST(DiscoveryPass, StopDuringTheKnockDeliversNothingAndEnds)
@@ -496,17 +559,15 @@ TEST(DiscoveryPass, StopDuringTheKnockDeliversNothingAndEnds)
     std::atomic<bool> sawStop{false};
     JobProbes probes = lab.Probes();
     // A knock on a network where nothing answers: it only ends when told to.
-    probes.knock = [&](const std::vector<std::string>&, bool, const std::function<bool()>& stopRequested,
+    probes.knock = [&](const std::vector<Ipv4Address>&, bool, const std::function<bool()>& stopRequested,
                        const KnockReport&) {
         knocking = true;
         while (!stopRequested())
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         sawStop = true;
     };
-    CScanThread scan(&TestWindow::OnResult, &window, probes);
-    scan.scanDefaultAddress = true;
-    scan.scanRange = true;
-    scan.SetPlan("192.168.1.*", 1, 254);
+    CScanThread scan(&TestWindow::OnResult, &window);
+    scan.SetPlan(MakePlan({Net("192.168.1.*")}, 1, 254, true, probes));
     ASSERT_TRUE(scan.Start(10000, true));
     while (!knocking)
         std::this_thread::yield();
@@ -519,19 +580,19 @@ TEST(DiscoveryPass, StopDuringTheKnockDeliversNothingAndEnds)
     EXPECT_TRUE(lab.calls.empty());
 }
 
-TEST(CScanInfo, DeliversOneRecordWithItsAddressAndTheWindowLogin)
+TEST(CScanInfo, DeliversOneRecordWithItsAddressAndItsLogin)
 {
     TestWindow window;
     ProbeTarget seen;
     CScanInfo job;
-    job.address = "127.0.0.9";
+    job.address = Ipv4Address(127, 0, 0, 9);
     job.resultCallback = &TestWindow::OnResult;
-    job.callbackContext = static_cast<IScanWindow*>(&window);
+    job.callbackContext = &window;
     job.user = "admin";
-    job.probes.api = [&](const ProbeTarget& target, DeviceRecord&) {
+    job.probes.families = testsupport::FakeFamilies({}, [&](const ProbeTarget& target, DeviceRecord&) {
         seen = target;
         return false;
-    };
+    });
     ASSERT_TRUE(job.Start(10000, true));
     const auto records = window.WaitForRecords(1);
     job.Stop();
@@ -539,6 +600,7 @@ TEST(CScanInfo, DeliversOneRecordWithItsAddressAndTheWindowLogin)
     EXPECT_EQ(records[0].ip, "127.0.0.9");
     EXPECT_FALSE(records[0].found);
     EXPECT_EQ(seen.user, "admin");
+    EXPECT_EQ(seen.address, Ipv4Address(127, 0, 0, 9));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "scan/scan_lock.h"
 #include "scan/search.h"
 #include "support/threads/message_queue.h"
+#include "testsupport/fake_families.h"
 
 #include <gtest/gtest.h>
 
@@ -58,21 +59,22 @@ struct Probes
     JobProbes Make()
     {
         JobProbes probes;
-        probes.legacy = [this](const ProbeTarget& target, DeviceRecord& record) {
+        probes.families = testsupport::FakeFamilies([this](const ProbeTarget& target, DeviceRecord& record) {
             {
                 std::lock_guard lock(mutex);
                 seen.push_back(target);
             }
-            if (target.address.back() == '5') {
+            const std::string address = target.address.Text();
+            if (address.back() == '5') {
                 ++holding;
                 while (!target.stop.StopRequested())
                     std::this_thread::yield();
                 --holding;
             }
-            record.found = target.address.back() == '1';
+            record.found = address.back() == '1';
             return record.found;
-        };
-        probes.knock = [this](const std::vector<std::string>& addresses, bool, const std::function<bool()>&,
+        });
+        probes.knock = [this](const std::vector<Ipv4Address>& addresses, bool, const std::function<bool()>&,
                               const KnockReport& report) {
             ++knocks;
             for (std::size_t i = 0; i < addresses.size(); ++i)
@@ -82,14 +84,18 @@ struct Probes
     }
 };
 
-scan::SearchPlan Plan(std::int32_t first, std::int32_t last)
+scan::Ipv4Network Net(const char* text)
+{
+    return scan::ParseNetwork(text).value_or(scan::Ipv4Network{});
+}
+
+scan::SearchPlan Plan(Probes& probes, std::int32_t first, std::int32_t last)
 {
     scan::SearchPlan plan;
-    plan.networks.push_back({"10.1.2", first, last});
+    plan.networks = scan::NetworkList({Net("10.1.2.*")}, first, last);
     plan.scanDefaultAddress = false;
-    plan.user = "tech";
-    plan.password = "secret";
-    plan.useHttps = false;
+    plan.login = {"tech", "secret", false};
+    plan.probes = probes.Make();
     return plan;
 }
 
@@ -97,8 +103,8 @@ TEST(Search, DeliversEveryRecordUnderTheScanLockEndLastWithThePlansLogin)
 {
     Sink sink;
     Probes probes;
-    scan::Search search([&sink](const DeviceRecord& record) { sink.Take(record); }, probes.Make());
-    scan::SearchPlan plan = Plan(1, 4);
+    scan::Search search([&sink](const DeviceRecord& record) { sink.Take(record); });
+    scan::SearchPlan plan = Plan(probes, 1, 4);
     plan.scanDefaultAddress = true;
     plan.discovery = false;
     ASSERT_TRUE(search.Start(plan));
@@ -124,13 +130,11 @@ TEST(Search, StopOnTheThreadTheSinkSendsToEndsEveryJobAndNoEndRecordArrives)
     Sink sink;
     Probes probes;
     std::atomic<int> sending{0};
-    scan::Search search(
-        [&](const DeviceRecord& record) {
-            ++sending;
-            owner->Send([&] { sink.Take(record); });
-        },
-        probes.Make());
-    ASSERT_TRUE(search.Start(Plan(1, 5)));
+    scan::Search search([&](const DeviceRecord& record) {
+        ++sending;
+        owner->Send([&] { sink.Take(record); });
+    });
+    ASSERT_TRUE(search.Start(Plan(probes, 1, 5)));
     while (sending.load() == 0 || probes.holding.load() == 0)
         std::this_thread::yield();
     EXPECT_TRUE(search.Running());
@@ -152,22 +156,21 @@ TEST(Search, SeveralNetworksAreOneSearchWithOneKnockAndItSearchesAgainAfterAStop
 {
     Sink sink;
     Probes probes;
-    scan::Search search([&sink](const DeviceRecord& record) { sink.Take(record); }, probes.Make());
-    scan::SearchPlan two = Plan(1, 2);
-    two.networks.push_back({"10.1.3", 1, 2});
-    two.networks.push_back({"10.1.2", 2, 3});
-    EXPECT_EQ(scan::AddressCount(two), 5u);
+    scan::Search search([&sink](const DeviceRecord& record) { sink.Take(record); });
+    scan::SearchPlan two = Plan(probes, 1, 2);
+    two.networks = scan::NetworkList({Net("10.1.2.0/30"), Net("10.1.3.0/30"), Net("10.1.2.2/31")}, 1, 254);
+    EXPECT_EQ(scan::AddressCount(two), 6u);
     ASSERT_TRUE(search.Start(two));
     std::vector<DeviceRecord> records = sink.WaitForEnd();
     search.Stop();
-    EXPECT_EQ(records.size(), 6u);
+    EXPECT_EQ(records.size(), 7u);
     EXPECT_EQ(probes.knocks, 1);
     {
         std::lock_guard lock(sink.mutex);
         sink.records.clear();
     }
 
-    ASSERT_TRUE(search.Start(Plan(4, 6)));
+    ASSERT_TRUE(search.Start(Plan(probes, 4, 6)));
     while (probes.holding.load() == 0)
         std::this_thread::yield();
     search.Stop();
@@ -175,45 +178,12 @@ TEST(Search, SeveralNetworksAreOneSearchWithOneKnockAndItSearchesAgainAfterAStop
         std::lock_guard lock(sink.mutex);
         sink.records.clear();
     }
-    ASSERT_TRUE(search.Start(Plan(1, 3)));
+    ASSERT_TRUE(search.Start(Plan(probes, 1, 3)));
     records = sink.WaitForEnd();
     ASSERT_EQ(records.size(), 4u); // the third search's own three and its end
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_TRUE(records[i].ip == "10.1.2.1" || records[i].ip == "10.1.2.2" || records[i].ip == "10.1.2.3");
     EXPECT_EQ(probes.knocks, 3);
-}
-
-TEST(Search, PlanAddressesInStartOrderEachOnce)
-{
-    using Networks = std::vector<scan::SearchNetwork>;
-    const std::tuple<Networks, bool, std::string> cases[] = {
-        {{{"10.1.2", 3, 4}}, true, "10.10.10.10 10.1.2.3 10.1.2.4"},
-        {{{"10.1.2", 3, 4}}, false, "10.1.2.3 10.1.2.4"},
-        // The factory address inside the searched network: once, first.
-        {{{"10.10.10", 9, 11}}, true, "10.10.10.10 10.10.10.9 10.10.10.11"},
-        // Overlapping and repeated networks in the order given; hand-edited hosts kept in 0..254.
-        {{{"10.1.3", 1, 2}, {"10.1.2", 254, 999}, {"10.1.3", 2, 3}, {"10.1.4", 9, 3}},
-         false,
-         "10.1.3.1 10.1.3.2 10.1.2.254 10.1.3.3"},
-    };
-    for (const auto& [networks, factory, expected] : cases) {
-        std::string addresses;
-        for (const scan::PlannedAddress& address : scan::PlanAddresses(networks, true, factory))
-            addresses += (addresses.empty() ? "" : " ") + address.Text();
-        EXPECT_EQ(addresses, expected);
-    }
-}
-
-TEST(Search, NetworkOfASubnetTextKeepsThePartBeforeItsLastDot)
-{
-    const std::pair<std::string, std::string> cases[] = {
-        {"192.168.1.*", "192.168.1"}, {"192.168.1.0", "192.168.1"}, {"", ""}, {".5", ".5"}, {"lan", "lan"}};
-    for (const auto& [text, prefix] : cases) {
-        const scan::SearchNetwork network = scan::NetworkOf(text, 3, 9);
-        EXPECT_EQ(network.prefix, prefix) << text;
-        EXPECT_EQ(network.firstHost, 3);
-        EXPECT_EQ(network.lastHost, 9);
-    }
 }
 
 } // namespace

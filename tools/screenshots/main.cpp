@@ -183,7 +183,8 @@ int main(int argc, char** argv)
         ok = firmwareScreen.shot && ok;
 
         // A laptop's wired interface, as a technician's would be named.
-        CNoRoute noRoute("enp0s31f6", [](QObject*, const std::string&, std::function<void(int)>) {}, &window);
+        CNoRoute noRoute(
+            "enp0s31f6", [](QObject*, const std::string&, std::function<void(int)>) {}, &window);
         ok = Shoot(noRoute, out + QStringLiteral("/no-route") + suffix) && ok;
         noRoute.reject();
 

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (FormatDottedQuad(ParseDottedQuad(device.ip).value_or(0)) != device.ip)
             __builtin_trap();
     }
-    const auto again = ParseInventory(FormatRecords(*read.devices, RecordFormat::Json, {}));
+    const auto again = ParseInventory(FormatRecords(*read.devices, RecordFormat::Json));
     if (!again.devices || !CompareInventory(*read.devices, *again.devices).Empty())
         __builtin_trap();
     return 0;

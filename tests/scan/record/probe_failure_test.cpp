@@ -35,7 +35,16 @@ TEST(CombineProbeFailures, TheFurthestReasonLeadsAndSharedOnesAreSaidOnce)
         {{}, {}, 443, {}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(CombineProbeFailures(c.legacy, c.api, c.apiPort), c.expected) << c.expected.detail;
+        EXPECT_EQ(CombineProbeFailures({{"", 80, c.legacy}, {"LX400", c.apiPort, c.api}}), c.expected)
+            << c.expected.detail;
+    // A third family in the list: shared reasons name every port once, the furthest one leads.
+    const ProbeFailure page{Kind::PageNotFound, "file not found"};
+    EXPECT_EQ(CombineProbeFailures({{"", 80, refused}, {"LX400", 443, refused}, {"LX500", 8443, refused}}),
+              (ProbeFailure{Kind::Refused, "connection refused on ports 80, 443 and 8443"}));
+    EXPECT_EQ(CombineProbeFailures({{"", 80, page}, {"LX400", 80, refused}, {"LX500", 8443, silent}}),
+              (ProbeFailure{Kind::PageNotFound, "port 80: file not found; LX400 on port 80: connection refused; "
+                                                "LX500 on port 8443: no answer within 3 s"}));
+    EXPECT_EQ(CombineProbeFailures({}), ProbeFailure{});
     EXPECT_STREQ(ProbeFailureKey(Kind::Silent), "silent");
     EXPECT_STREQ(ProbeFailureKey(Kind::RedirectRefused), "redirect-refused");
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -573,18 +574,44 @@ TEST(VersionInfoHostileTest, EveryTruncationOfEveryFixture)
 TEST(VersionInfoHostileTest, EverySingleByteChangeOfTheFlashingTool)
 {
     const Bytes file = ReadBytes(Fixture("setup.exe"));
+    const auto whole = ExtractVersionBlock(file);
+    ASSERT_TRUE(whole.has_value());
+    // Bytes outside the headers and the resource section (code, data, padding) play no part.
+    const PeLayout layout = Layout(file);
+    std::size_t headersEnd = file.size();
+    std::size_t rsrcEnd = layout.rsrcFile;
+    for (std::size_t i = 0; i < file.at(layout.pe + 6); ++i) {
+        const std::size_t at = layout.sections + i * 40;
+        if (Get32(file, at + 16) != 0)
+            headersEnd = std::min<std::size_t>(headersEnd, Get32(file, at + 20));
+        if (Get32(file, at + 20) == layout.rsrcFile)
+            rsrcEnd = layout.rsrcFile + Get32(file, at + 16);
+    }
+    ASSERT_LT(headersEnd, layout.rsrcFile);
+    std::size_t unchanged = 0;
     for (std::size_t at = 0; at < file.size(); ++at) {
+        const bool structural = at < headersEnd || (at >= layout.rsrcFile && at < rsrcEnd);
         for (std::uint8_t value : {0x00, 0x7F, 0x80, 0xFF}) {
             Bytes changed = file;
             changed[at] = value;
             const auto block = ExtractVersionBlock(changed);
-            if (block) {
-                (void)versioninfo::QueryTranslations(*block);
-                (void)versioninfo::QueryFixedInfo(*block);
-                (void)QueryString(*block, "\\StringFileInfo\\040904e4\\OriginalFilename");
+            if (!structural) {
+                EXPECT_EQ(block, whole) << at;
+                ++unchanged;
+            }
+            if (!block)
+                continue;
+            // What is found is bytes of the file itself, never read from beyond it.
+            ASSERT_NE(std::search(changed.begin(), changed.end(), block->begin(), block->end()), changed.end()) << at;
+            EXPECT_LE(versioninfo::QueryTranslations(*block).size(), block->size() / 4) << at;
+            (void)versioninfo::QueryFixedInfo(*block);
+            const auto name = QueryString(*block, "\\StringFileInfo\\040904e4\\OriginalFilename");
+            if (name) {
+                EXPECT_LE(name->size(), block->size() * 3 / 2) << at;
             }
         }
     }
+    EXPECT_GT(unchanged, 0u);
 }
 
 TEST(VersionInfoHostileTest, HeaderFieldsPointingOutside)
