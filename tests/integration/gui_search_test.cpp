@@ -110,7 +110,7 @@ protected:
         FactoryRouteAccess route;
         route.helper = {};
         auto noBrowser = [](const QUrl&) { return true; };
-        auto window = std::make_unique<CTrawlixDlg>(app, MakeJobProbes(probes), route, noBrowser);
+        auto window = std::make_unique<CTrawlixDlg>(app, MakeSearchProbes(probes), route, noBrowser);
         window->interfaceAddresses = [] { return std::vector<InterfaceAddress>{}; };
         window->show();
         return window;
