@@ -16,6 +16,7 @@
 #include "resources/string_table.h"
 #include "scan/record/display_text.h"
 #include "scan/search.h"
+#include "support/text/ipv4.h"
 #include "support/text/paths.h"
 #include "support/text/system.h"
 
@@ -318,6 +319,13 @@ int main(int argc, char** argv)
         probeConfig.updateServer = options.updateServer;
 
     scan::SearchPlan plan = options.Plan();
+    // An earlier adapter at an address left out was not looked for, so it is not gone.
+    if (earlier) {
+        std::erase_if(*earlier, [&plan](const DeviceRecord& record) {
+            const auto address = Ipv4Address::Parse(record.ip);
+            return address && plan.networks.Excludes(*address);
+        });
+    }
     // The vendor's answers are shared by this search's update checks, and kept on disk when asked.
     plan.probes = MakeSearchProbes(probeConfig, VendorCacheOf(options))();
     SearchOutcome run;
