@@ -153,7 +153,9 @@ int ReportFlashTool(const ScanOptions& options)
         for (const AdapterTypeEntry& type : ListAdapterTypes(DirectoryOf(state.flashToolPath)))
             report.adapterTypes.push_back({type.deviceId, type.section, type.localVersion});
     }
-    return WriteOutput(FormatFlashToolReport(report, options.format), stdout, stderr);
+    const std::string text = FormatFlashToolReport(report, options.format);
+    return options.outputFile.empty() ? WriteOutput(text, stdout, stderr)
+                                      : WriteOutputFile(options.outputFile, text, stderr);
 }
 
 // A usage error as the run reports it: the plugin's UNKNOWN with --check, else one line on
