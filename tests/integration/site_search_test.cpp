@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <regex>
+#include <thread>
 
 namespace {
 
@@ -30,6 +31,17 @@ latest 17 16 4.30
 )";
 
 TempFolder* g_folder = nullptr;
+std::string g_requestLog;
+
+// How many update questions the simulator's vendor has answered.
+int VendorAnswers()
+{
+    const std::string log = TempFolder::ReadFile(g_requestLog);
+    int count = 0;
+    for (std::size_t at = log.find("kvt_update"); at != std::string::npos; at = log.find("kvt_update", at + 1))
+        ++count;
+    return count;
+}
 
 struct ScanRun
 {
@@ -48,13 +60,18 @@ ScanRun Scan(std::vector<std::string> args)
     return {scan.ExitCode(), scan.Output(), scan.Errors()};
 }
 
-// trawlix-scan held by the silent host, stopped by SIGTERM once it takes the signal.
+// trawlix-scan held by the silent host, stopped by SIGTERM once it has found the adapter at
+// 10.63.0.1 (its vendor question answered).
 ScanRun Interrupted(std::vector<std::string> args)
 {
     args.insert(args.begin(), {"--lang", "en", "--no-progress", "--no-default-address", "--update-server", "10.99.0.1",
                                "--last", "1", "10.63.0.*", "10.65.0.*"});
+    const int answered = VendorAnswers();
     ChildProcess scan(TRAWLIX_SCAN_PATH, args);
     EXPECT_TRUE(scan.WaitUntilCatching(SIGTERM, 10s));
+    for (int i = 0; i < 500 && VendorAnswers() == answered; ++i)
+        std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(100ms);
     scan.Signal(SIGTERM);
     EXPECT_TRUE(scan.Wait(60s));
     return {scan.ExitCode(), scan.Output(), scan.Errors()};
@@ -202,7 +219,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot add %s\n", failed.c_str());
         return 1;
     }
-    ChildProcess sim(TRAWLIX_SIM_PATH, {folder.WriteFile("site.net", kNetwork).string()});
+    g_requestLog = (folder.Path() / "requests.log").string();
+    ChildProcess sim(TRAWLIX_SIM_PATH, {folder.WriteFile("site.net", kNetwork).string(), "--log", g_requestLog});
     if (!sim.WaitForOutput("ready", 30s)) {
         std::fprintf(stderr, "%s\n", sim.Errors().c_str());
         return 1;
