@@ -169,10 +169,10 @@ string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "trawlix-sim, a simulator of adapters and of the vendor's server for trying"
     "the programs out without real adapters."
     ""
-    "For many sites: a systemd timer, disabled until enabled, that"
-    "searches the networks of /etc/trawlix/networks every 15 minutes into the"
-    "textfile folder of node_exporter, for Prometheus, asking the vendor once per"
-    "firmware; example alert rules for Prometheus are in the documentation.")
+    "For many sites, a systemd timer (disabled until enabled) searches the networks"
+    "of /etc/trawlix/networks every 15 minutes into node_exporter's textfile"
+    "folder for Prometheus, asking the vendor once per firmware; example alert"
+    "rules for Prometheus are in the documentation.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TRAWLIX_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TRAWLIX_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
