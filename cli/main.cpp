@@ -298,6 +298,14 @@ int main(int argc, char** argv)
         break;
     }
 
+    // The timer's time-out and a shutdown send SIGTERM: the search stops as by the Stop button
+    // (or does not start) and its outputs say that it did not run to its end.
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
     // The earlier result is read before anything is searched: a wrong file costs no search.
     std::optional<std::vector<DeviceRecord>> earlier;
     if (!options.compareFile.empty()) {
@@ -308,13 +316,6 @@ int main(int argc, char** argv)
     }
 
     net::HttpGlobalInit();
-    // The timer's time-out and a shutdown send SIGTERM: the search stops as by the Stop button
-    // and its outputs say that it did not run to its end.
-    struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 
     ProbeConfig probeConfig;
     if (!options.updateServer.empty())
