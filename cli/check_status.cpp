@@ -1,5 +1,8 @@
 #include "cli/check_status.h"
 
+#include "scan/record/display_text.h"
+#include "scan/record/record_format.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -20,13 +23,13 @@ const char* StatusWord(CheckStatus status)
     return "UNKNOWN";
 }
 
-// The plugin host cuts the line at '|' (performance data follows) and shows only the first line.
+// The plugin host cuts the line at '|' (performance data follows) and shows only the first line;
+// a reason may quote what was typed or read from a file: as UTF-8 without controls, line breaks
+// or invisible characters.
 std::string OneLineText(const std::string& text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text)
-        out += c == '|' ? '/' : (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
+    std::string out = TerminalText(PlainTextAsUtf8(text));
+    std::replace(out.begin(), out.end(), '|', '/');
     return out;
 }
 

@@ -1,11 +1,16 @@
 #include "cli/options.h"
 
 #include "firmware/update_check.h"
+#include "scan/record/display_text.h"
 #include "scan/record/record_format.h"
+#include "scan/scan_plan.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fstream>
+#include <string_view>
 
 namespace {
 
@@ -21,9 +26,13 @@ enum class Takes {
     EndOfOptions   // every later argument is a network
 };
 
+// The most hours the vendor's answers are kept: older ones would hide new firmware for too long.
+constexpr int kMostCacheHours = 720;
+
 struct ParseContext
 {
     PasswordFileReader readPasswordFile;
+    TextFileReader readTextFile;
 };
 
 // Applies an option with its value (empty when it takes none); a non-empty result is the usage
@@ -84,6 +93,43 @@ std::string FormatNames(const char* separator = nullptr)
     return out;
 }
 
+// A file name or text as one line of a message.
+std::string Shown(const std::string& text)
+{
+    return TerminalText(PlainTextAsUtf8(text));
+}
+
+// The networks of a networks file into `options`: one network a line in the command line's
+// forms, '#' and what follows it a comment, blank lines skipped. A line that is no network is
+// named by the file and its number.
+std::string ReadNetworksFile(ScanOptions& options, const std::string& path, const ParseContext& context)
+{
+    std::string reason;
+    const auto text = context.readTextFile(path, &reason);
+    if (!text)
+        return "cannot read the networks file " + Shown(path) + ": " + reason;
+    std::string_view rest = *text;
+    for (int number = 1; !rest.empty(); ++number) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        line = line.substr(0, line.find('#'));
+        const std::size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string_view::npos)
+            continue;
+        line = line.substr(first, line.find_last_not_of(" \t\r") + 1 - first);
+        const std::string where = Shown(path) + ":" + std::to_string(number) + ": ";
+        if (line.find_first_of(" \t") != std::string_view::npos)
+            return where + "one network a line, not \"" + Shown(std::string(line)) + "\"";
+        const auto network = scan::ParseNetwork(line, &reason);
+        if (!network)
+            return where + reason;
+        options.networks.push_back(*network);
+    }
+    options.networksFiles.push_back(path);
+    return {};
+}
+
 const std::vector<Option>& Options()
 {
     static const std::vector<Option> options = [] {
@@ -103,6 +149,29 @@ const std::vector<Option>& Options()
              Switch<&ScanOptions::scanRange, false>},
             {"--no-default-address", "", Takes::Flag, "", "--no-default-address", "do not search 10.10.10.10",
              Switch<&ScanOptions::scanDefaultAddress, false>},
+            {"--networks-file", "", Takes::Value, "--networks-file needs a FILE", "--networks-file FILE",
+             "search the networks of FILE as well: one NET a line, '#' starts a\ncomment (also without any NET "
+             "argument); may be given more than once",
+             [](ScanOptions& o, const std::string& v, const ParseContext& context) {
+                 return ReadNetworksFile(o, v, context);
+             }},
+            {"--exclude", "", Takes::Value, "--exclude needs a NET", "--exclude NET",
+             "never contact an address of NET, 10.10.10.10 included: a.b.c.* or\na.b.c.d/P (one address: "
+             "a.b.c.d/32); may be given more than once",
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 std::string reason;
+                 const auto network = scan::ParseNetwork(v, &reason);
+                 if (!network)
+                     return "--exclude: " + reason;
+                 // "a.b.c.N" names the whole /24, which is rarely what one address to leave out
+                 // means: said, rather than 253 more addresses left out quietly.
+                 if (v.find('/') == std::string::npos && v.find('*') == std::string::npos)
+                     return "--exclude " + Shown(v) + " would leave out all of " + network->first.Text() +
+                            "/24: write " + Shown(v) + "/32 for the one address, or " +
+                            network->first.Text().substr(0, network->first.Text().rfind('.')) + ".* for the network";
+                 o.excluded.push_back(*network);
+                 return std::string();
+             }},
             {"--user", "", Takes::Value, "--user needs a name", "--user NAME",
              "LX400 user, default " + defaults.login.user,
              [](ScanOptions& o, const std::string& v, const ParseContext&) {
@@ -129,6 +198,16 @@ const std::vector<Option>& Options()
                  o.updateServer = v;
                  return v.empty() ? std::string("--update-server needs HOST[:PORT]") : std::string();
              }},
+            {"--vendor-cache-hours", "", Takes::Value,
+             "--vendor-cache-hours must be a number from 0 to " + std::to_string(kMostCacheHours),
+             "--vendor-cache-hours H",
+             "keep the vendor's answers for H hours (0 to " + std::to_string(kMostCacheHours) +
+                 ") in\n$XDG_CACHE_HOME/trawlix for later searches; default 0: kept for\nthe search only",
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 if (!ParseInt(v, 0, kMostCacheHours, o.vendorCacheHours))
+                     return "--vendor-cache-hours must be a number from 0 to " + std::to_string(kMostCacheHours);
+                 return std::string();
+             }},
             {"--jobs", "", Takes::Value, "--jobs must be a number from 1 to " + std::to_string(kMostJobs), "--jobs N",
              "probe jobs at once, 1 to " + std::to_string(kMostJobs) + ", default " + std::to_string(defaults.jobs),
              [](ScanOptions& o, const std::string& v, const ParseContext&) {
@@ -137,7 +216,8 @@ const std::vector<Option>& Options()
                  return std::string();
              }},
             {"--format", "", Takes::Value, "--format needs " + FormatNames(), "--format " + FormatNames("|"),
-             "default " + std::string(RecordFormatName(defaults.format)),
+             "default " + std::string(RecordFormatName(defaults.format)) +
+                 "; prometheus: the text node_exporter's textfile\ncollector reads, with series about the search",
              [](ScanOptions& o, const std::string& v, const ParseContext&) {
                  const auto format = RecordFormatNamed(v);
                  if (!format)
@@ -175,6 +255,20 @@ const std::vector<Option>& Options()
                  return v.empty() ? std::string("--compare needs the FILE of an earlier --format json result")
                                   : std::string();
              }},
+            {"--output", "", Takes::Value, "--output needs a FILE", "--output FILE",
+             "write the result to FILE instead of standard output: beside it,\nthen renamed into place. An "
+             "interrupted or failed search leaves\nFILE as it was; Prometheus text keeps the adapters of FILE "
+             "and\nsays trawlix_search_success 0",
+             [](ScanOptions& o, const std::string& v, const ParseContext&) {
+                 o.outputFile = v;
+                 return v.empty() ? std::string("--output needs a FILE") : std::string();
+             }},
+            {"--check", "", Takes::Flag, "", "--check",
+             "a monitoring plugin: one status line with performance data on\nstandard output (the result goes "
+             "only to --output FILE) and the\nexit status 0 OK, 1 WARNING (firmware updates available; with\n"
+             "--compare also new or changed adapters), 2 CRITICAL (with\n--compare: adapters gone), 3 UNKNOWN "
+             "(the search could not run\nor was interrupted, wrong usage included)",
+             Switch<&ScanOptions::check, true>},
             {"--flash-tool", "", Takes::OptionalValue, "", "--flash-tool [DIR]",
              "instead of searching: the flashing tool found in DIR, its OEM number\nand its firmware per adapter type; "
              "by default in the folder of\ntrawlix.ini (~/.config/trawlix/ when installed, else beside the program)",
@@ -211,40 +305,63 @@ ParseResult Validate(ScanOptions options, const std::vector<std::string>& nets)
 {
     if (options.showHelp || options.showVersion)
         return ParseResult{options, {}};
+    const bool namedNetworks = !nets.empty() || !options.networksFiles.empty();
     if (options.flashTool) {
-        if (!nets.empty())
-            return Fail("--flash-tool reports a tool folder and takes no subnet");
-        if (!options.compareFile.empty())
-            return Fail("--flash-tool reports a tool folder and takes no --compare");
+        const std::pair<bool, const char*> searchOnly[] = {
+            {namedNetworks, "subnet"},
+            {!options.excluded.empty(), "--exclude"},
+            {!options.compareFile.empty(), "--compare"},
+            {options.check, "--check"},
+            {options.vendorCacheHours > 0, "--vendor-cache-hours"},
+            {options.format == ScanOptions::Format::Prometheus, "--format prometheus"},
+        };
+        for (const auto& [given, name] : searchOnly) {
+            if (given)
+                return Fail(std::string("--flash-tool reports a tool folder and takes no ") + name);
+        }
         return ParseResult{options, {}};
     }
-    if (!options.compareFile.empty() && options.format == ScanOptions::Format::Csv)
-        return Fail("--compare prints a table or JSON, not CSV");
+    if (!options.compareFile.empty() &&
+        (options.format == ScanOptions::Format::Csv || options.format == ScanOptions::Format::Prometheus))
+        return Fail("--compare prints a table or JSON, not " +
+                    std::string(options.format == ScanOptions::Format::Csv ? "CSV" : "Prometheus text"));
     if (!options.scanRange && !options.scanDefaultAddress)
         return Fail("nothing to search: --no-range and --no-default-address leave no address");
     if (options.scanRange) {
-        if (nets.empty())
-            return Fail("a subnet is needed, e.g. 192.168.1.* or 10.20.0.0/22");
+        if (!namedNetworks)
+            return Fail("a subnet is needed, e.g. 192.168.1.* or 10.20.0.0/22, or --networks-file FILE");
+        // The command line's networks go first; the networks files' are in already.
+        std::vector<scan::Ipv4Network> named;
+        std::vector<std::string> shown;
         for (const std::string& text : nets) {
             std::string reason;
             const auto network = scan::ParseNetwork(text, &reason);
             if (!network)
                 return Fail(reason);
-            options.networks.push_back(*network);
+            named.push_back(*network);
+            shown.push_back(TerminalText(text));
         }
+        for (const scan::Ipv4Network& network : options.networks)
+            shown.push_back(network.first.Text() + "/" + std::to_string(network.prefixLength));
+        options.networks.insert(options.networks.begin(), named.begin(), named.end());
+        if (options.networks.empty())
+            return Fail("no network to search in " + Shown(options.networksFiles.front()) +
+                        " (one NET a line, e.g. 192.168.1.*)");
         if (options.firstHost > options.lastHost)
             return Fail("--first must not be greater than --last");
-        // A network without any host to search is a mistake, not something to pass over quietly.
-        const scan::NetworkList list = options.Networks();
-        for (std::size_t i = 0; i < nets.size(); ++i) {
-            if (list.AddressesOf(options.networks[i]).empty())
-                return Fail("nothing to search in " + TerminalText(nets[i]) + " with hosts " +
-                            std::to_string(options.firstHost) + " to " + std::to_string(options.lastHost) +
-                            " (--first, --last)");
+        // A network without any host to search is a mistake, not something to pass over quietly;
+        // one that --exclude empties was left out on purpose.
+        const scan::NetworkList hosts(options.networks, options.firstHost, options.lastHost);
+        for (std::size_t i = 0; i < options.networks.size(); ++i) {
+            if (hosts.AddressesOf(options.networks[i]).empty())
+                return Fail("nothing to search in " + shown[i] + " with hosts " + std::to_string(options.firstHost) +
+                            " to " + std::to_string(options.lastHost) + " (--first, --last)");
         }
-    } else if (!nets.empty()) {
-        return Fail("--no-range searches only 10.10.10.10 and takes no subnet");
+    } else if (namedNetworks) {
+        return Fail("--no-range searches only 10.10.10.10 and takes no subnet or --networks-file");
     }
+    if (scan::PlanAddresses(options.Networks(), options.scanRange, options.scanDefaultAddress).empty())
+        return Fail("nothing to search: --exclude leaves no address");
     return ParseResult{options, {}};
 }
 
@@ -264,9 +381,40 @@ std::optional<std::string> ReadFirstLine(const std::string& path)
     return line;
 }
 
+std::optional<std::string> ReadTextFile(const std::string& path, std::string* reason)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *reason = std::strerror(errno != 0 ? errno : ENOENT);
+        return std::nullopt;
+    }
+    // A device that never ends (/dev/zero) is no list of networks.
+    std::string text(kMaxTextFileBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad()) {
+        *reason = "read error";
+        return std::nullopt;
+    }
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxTextFileBytes) {
+        *reason = "larger than " + std::to_string(kMaxTextFileBytes / 1024) + " KiB";
+        return std::nullopt;
+    }
+    return text;
+}
+
+bool AsksForCheck(const std::vector<std::string>& args)
+{
+    const auto end = std::find(args.begin(), args.end(), "--");
+    return std::find(args.begin(), end, "--check") != end;
+}
+
 scan::NetworkList ScanOptions::Networks() const
 {
-    return scan::NetworkList(networks, firstHost, lastHost);
+    scan::NetworkList list(networks, firstHost, lastHost);
+    for (const scan::Ipv4Network& network : excluded)
+        list.Exclude(network);
+    return list;
 }
 
 scan::SearchPlan ScanOptions::Plan() const
@@ -282,9 +430,9 @@ scan::SearchPlan ScanOptions::Plan() const
 }
 
 ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* envPassword,
-                             PasswordFileReader readPasswordFile)
+                             PasswordFileReader readPasswordFile, TextFileReader readTextFile)
 {
-    const ParseContext context{readPasswordFile};
+    const ParseContext context{readPasswordFile, readTextFile};
     ScanOptions options;
     if (envPassword != nullptr)
         options.login.password = envPassword;
@@ -357,6 +505,11 @@ std::string UsageText()
         if (option.usage.empty())
             continue;
         std::string line = "  " + option.usage;
+        // A left column too wide for the help beside it stands on a line of its own.
+        if (line.size() + 2 > kHelpColumn) {
+            text += line + "\n";
+            line.clear();
+        }
         std::size_t start = 0;
         do {
             const std::size_t end = option.help.find('\n', start);
@@ -370,5 +523,5 @@ std::string UsageText()
     }
     return text + "Exit status: 0 after a completed search, 3 when --compare found a change, 2 for wrong usage,\n"
                   "1 for other failures, 130 (Ctrl-C) or 143 (SIGTERM) when interrupted (what was found so far\n"
-                  "is printed).\n";
+                  "is printed, unless it goes to --output FILE). With --check only the plugin's 0 to 3.\n";
 }

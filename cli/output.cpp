@@ -106,7 +106,8 @@ std::string FormatFlashToolReport(const FlashToolReport& report, ScanOptions::Fo
                    std::to_string(type.deviceId) + "," + CsvField(text(type.section)) + "," +
                    CsvField(text(type.localVersion.value_or(""))) + "\n";
         break;
-    case ScanOptions::Format::Table: {
+    case ScanOptions::Format::Table:
+    case ScanOptions::Format::Prometheus: { // a report of a folder is no metric; the options refuse it
         // Without a tool the folder is named, so the user knows where to put it.
         out = "Flashing tool: " +
               (report.path.empty()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -12,3 +13,13 @@
 // stays; a FILE that is no regular file (/dev/stdout, a pipe) is written directly, never replaced.
 // Returns the exit status: 0, or 1 after a failure, reported in one line on `err`.
 [[nodiscard]] int WriteOutputFile(const std::string& path, const std::string& text, std::FILE* err);
+
+// The same, with the one-line reason of a failure ("cannot write FILE: ...") returned instead of
+// reported; empty after success.
+[[nodiscard]] std::string ReplaceOutputFile(const std::string& path, const std::string& text);
+
+// What FILE holds now, read before it is replaced: its text when it is a regular file (also
+// through links) of at most kMaxPreviousOutput bytes, else nothing. A device or pipe is never
+// read, as nothing of ours is in it.
+[[nodiscard]] std::string ReadPreviousOutput(const std::string& path);
+inline constexpr std::size_t kMaxPreviousOutput = 64 * 1024 * 1024;

@@ -164,9 +164,15 @@ string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "flashing tool."
     ""
     "The package holds the desktop program trawlix, trawlix-scan, which searches"
-    "from a terminal with table, CSV or JSON output and compares inventories, and"
+    "from a terminal with table, CSV, JSON or Prometheus output, compares"
+    "inventories and runs as a monitoring plugin for Icinga, Nagios or Naemon, and"
     "trawlix-sim, a simulator of adapters and of the vendor's server for trying"
-    "the programs out without real adapters.")
+    "the programs out without real adapters."
+    ""
+    "For many sites, a systemd timer (disabled until enabled) searches the networks"
+    "of /etc/trawlix/networks every 15 minutes into node_exporter's textfile"
+    "folder for Prometheus, asking the vendor once per firmware; example alert"
+    "rules for Prometheus are in the documentation.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TRAWLIX_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TRAWLIX_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
@@ -187,6 +193,7 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 if(TARGET trawlix-factory-route)
     string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", pkexec")
 endif()
-# The vendor's flashing tool is a Windows program.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine")
+# The vendor's flashing tool is a Windows program; the site search writes for node_exporter's
+# textfile collector.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "prometheus-node-exporter, wine")
 include(CPack)

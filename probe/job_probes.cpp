@@ -66,7 +66,7 @@ JobProbes MakeJobProbes(const ProbeConfig& config)
     probes.families = AdapterFamilies();
     probes.updateCheck = [config](const ProbeTarget& target, DeviceRecord& record, const std::string& compactVersion) {
         return CheckFirmwareUpdate(record.model, &record, compactVersion, record.oem,
-                                   UpdateCheckContext{config.updateServer, target.stop});
+                                   UpdateCheckContext{config.updateServer, target.stop, config.vendorAnswers.get()});
     };
     probes.knock = [families = probes.families](const std::vector<Ipv4Address>& addresses, bool useHttps,
                                                 const std::function<bool()>& stopRequested, const KnockReport& report) {
@@ -79,4 +79,13 @@ JobProbes MakeJobProbes(const ProbeConfig& config)
         });
     };
     return probes;
+}
+
+SearchProbes MakeSearchProbes(ProbeConfig config, std::shared_ptr<const VendorCache> cache)
+{
+    return [config = std::move(config), cache = std::move(cache)] {
+        ProbeConfig search = config;
+        search.vendorAnswers = std::make_shared<VendorAnswers>(cache);
+        return MakeJobProbes(search);
+    };
 }

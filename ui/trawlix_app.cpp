@@ -114,7 +114,7 @@ int CTrawlixApp::Run(QApplication& application)
             probes.updateServer = settings_.updateServer;
         const std::string vendorHost = probes.updateServer;
 
-        CTrawlixDlg window(settings_, MakeJobProbes(probes));
+        CTrawlixDlg window(settings_, MakeSearchProbes(probes));
         window.updateFirmwareCommand = [&window, vendorHost, toolFolder = toolFolder_] {
             FirmwareCommandScreen screen(&window);
             FirmwareCommandContext context;

@@ -46,8 +46,8 @@ UrlOpener DesktopUrlOpener()
     return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
-CTrawlixDlg::CTrawlixDlg(AppSettings& app, JobProbes probes, FactoryRouteAccess route, UrlOpener openUrl,
-                         QWidget* parent)
+CTrawlixDlg::CTrawlixDlg(AppSettings& app, std::function<JobProbes()> probes, FactoryRouteAccess route,
+                         UrlOpener openUrl, QWidget* parent)
     : TemplateDialog(102, parent), app_(app), probes_(std::move(probes)),
       search_([this](const DeviceRecord& record) { OnScanResult(record, this); }), route_(std::move(route)),
       openUrl_(std::move(openUrl)), guiQueue_(jwin::MessageQueue::Current())
@@ -349,7 +349,7 @@ void CTrawlixDlg::OnStartStopSearch()
     ResetProgress();
     SetButtonText(kIdStartStop, TextId::StopSearch);
     scan::SearchPlan plan = SearchPlanOf(settings_);
-    plan.probes = probes_;
+    plan.probes = probes_();
     searching_ = true;
     (void)search_.Start(plan);
     // A search without any address may have ended inside Start already.

@@ -56,9 +56,10 @@ public:
 
     // `app` is the application's settings object: read when the window opens, written back when
     // it closes, and the home of the run-wide "don't show the No-route hint" choice. `probes`
-    // are the adapter probes of the search; `route` reaches the routing table (the route to the
+    // makes the adapter probes of each search, anew for every one (MakeSearchProbes gives each
+    // search its own shared vendor answers); `route` reaches the routing table (the route to the
     // factory address at start-up, the No-route hint) and the helper that adds the route.
-    CTrawlixDlg(AppSettings& app, JobProbes probes, FactoryRouteAccess route = {},
+    CTrawlixDlg(AppSettings& app, std::function<JobProbes()> probes, FactoryRouteAccess route = {},
                 UrlOpener openUrl = DesktopUrlOpener(), QWidget* parent = nullptr);
     ~CTrawlixDlg() override;
 
@@ -138,7 +139,7 @@ private:
     [[nodiscard]] QString ButtonCaption(int id) const;
 
     AppSettings& app_;
-    JobProbes probes_;
+    std::function<JobProbes()> probes_;
     scan::Search search_;
     ScanSettings settings_;
     trawlix::ui::PointerState pointer_ = trawlix::ui::PointerState::Idle;

@@ -2,6 +2,7 @@
 
 #include "scan/record/device_columns.h"
 #include "scan/record/display_text.h"
+#include "scan/record/prometheus_series.h"
 #include "support/text/ipv4.h"
 
 #include <algorithm>
@@ -294,6 +295,9 @@ std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format
         out = AlignColumns(rows);
         break;
     }
+    case RecordFormat::Prometheus:
+        out = FormatPrometheusAdapters(records);
+        break;
     }
     return out;
 }

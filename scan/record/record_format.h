@@ -12,7 +12,7 @@
 // The device list as text, shared by the terminal front end and the window's export, so both
 // write the same formats with the same field names.
 
-enum class RecordFormat { Table, Csv, Json };
+enum class RecordFormat { Table, Csv, Json, Prometheus };
 
 // The formats by the names options and files give them, in the order they are offered. A new
 // format is a value above, an entry here and its case in FormatRecords.
@@ -25,6 +25,7 @@ inline constexpr auto kRecordFormats = std::to_array<NamedRecordFormat>({
     {RecordFormat::Table, "table"},
     {RecordFormat::Csv, "csv"},
     {RecordFormat::Json, "json"},
+    {RecordFormat::Prometheus, "prometheus"},
 });
 
 // The format named `name` (exactly as in kRecordFormats); nullopt for any other text.
@@ -37,7 +38,8 @@ inline constexpr auto kRecordFormats = std::to_array<NamedRecordFormat>({
 
 // The found records, sorted by IP address, in the chosen format, with the columns of
 // kDeviceColumns. The table's captions are in the current language; the CSV header row is always
-// the JSON names of the columns, so scripts can rely on it.
+// the JSON names of the columns, so scripts can rely on it. Prometheus text holds the adapters'
+// series only (FormatPrometheusAdapters): the series about a search are the front end's.
 [[nodiscard]] std::string FormatRecords(std::vector<DeviceRecord> records, RecordFormat format);
 
 // One record as the JSON object of the list (the columns, then the record's other fields; text as

@@ -78,6 +78,14 @@ TEST(CheckStatusTest, UnknownWhenTheSearchCouldNotRunOrWasCutShort)
     const CheckResult usage = CheckCannotRun("networks.txt:3: bad network \"10.0.0|x\"\nsecond line");
     EXPECT_EQ(usage.ExitCode(), 3);
     EXPECT_EQ(usage.line, "TRAWLIX UNKNOWN: networks.txt:3: bad network \"10.0.0/x\" second line\n");
+    // Nor turn itself around or hide a part of it: overrides by their code, other bytes as Latin-1.
+    EXPECT_EQ(CheckCannotRun("cannot read /etc/\xE2\x80\xAEten.net\r\x1B[2J").line,
+              "TRAWLIX UNKNOWN: cannot read /etc/<U+202E>ten.net  [2J\n");
+    EXPECT_EQ(CheckCannotRun("S\xFC"
+                             "d.net")
+                  .line,
+              "TRAWLIX UNKNOWN: S\xC3\xBC"
+              "d.net\n");
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "cli/options.h"
 #include "cli/output.h"
 #include "resources/string_table.h"
+#include "scan/scan_plan.h"
 #include "support/text/ipv4.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 #include <tuple>
 
@@ -22,9 +24,26 @@ std::optional<std::string> SecretFile(const std::string& path)
     return std::nullopt;
 }
 
+// Networks files as a site keeps them, and some that are wrong.
+std::optional<std::string> NetworksFile(const std::string& path, std::string* reason)
+{
+    const std::map<std::string, std::string> files = {
+        {"site.net", "# site 42\n10.1.2.0/30\n\n   10.1.3.4/31\t# printer room\r\n#10.1.4.*\n"},
+        {"more.net", "10.1.9.*"},
+        {"empty.net", "# nothing yet\n\n"},
+        {"bad.net", "10.1.2.*\n\n10.1.2\n"},
+        {"two.net", "10.1.2.* 10.1.3.*\n"},
+        {"hostless.net", "10.1.2.*\n7.8.9.4/30\n"},
+    };
+    if (const auto it = files.find(path); it != files.end())
+        return it->second;
+    *reason = "No such file or directory";
+    return std::nullopt;
+}
+
 ParseResult Parse(std::vector<std::string> args, const char* env = nullptr)
 {
-    return ParseScanOptions(args, env, &SecretFile);
+    return ParseScanOptions(args, env, &SecretFile, &NetworksFile);
 }
 
 scan::Ipv4Network Net(const char* text)
@@ -91,8 +110,8 @@ TEST(ScanOptionsTest, WrongUsageGivesOneLineReason)
         {{"--jobs", "0", "1.2.3.*"}, "--jobs must be a number from 1 to 255"},
         {{"--jobs=256", "1.2.3.*"}, "--jobs must be a number from 1 to 255"},
         {{"1.2.3.*", "--jobs"}, "--jobs must be a number from 1 to 255"},
-        {{"--format", "xml", "1.2.3.*"}, "unknown format xml (table, csv or json)"},
-        {{"--format"}, "--format needs table, csv or json"},
+        {{"--format", "xml", "1.2.3.*"}, "unknown format xml (table, csv, json or prometheus)"},
+        {{"--format"}, "--format needs table, csv, json or prometheus"},
         {{"--lang", "fr", "1.2.3.*"}, "unknown language fr (en or de)"},
         {{"--bogus", "1.2.3.*"}, "unknown option --bogus"},
         {{"1.2.3.*", "4.5.6.*/24"}, "not a subnet: \"4.5.6.*/24\""},
@@ -108,6 +127,26 @@ TEST(ScanOptionsTest, WrongUsageGivesOneLineReason)
         {{"--=x", "1.2.3.*"}, "unknown option --=x"},
         {{"--flash-tool", "tools", "1.2.3.*"}, "--flash-tool reports a tool folder and takes no subnet"},
         {{std::string(200, '1') + ".*"}, "not a subnet"},
+        {{"--exclude"}, "--exclude needs a NET"},
+        {{"--exclude", "1.2.3", "1.2.3.*"}, "--exclude: not a subnet: \"1.2.3\""},
+        {{"--exclude", "1.2.3.7", "1.2.3.*"},
+         "--exclude 1.2.3.7 would leave out all of 1.2.3.0/24: write 1.2.3.7/32 for the one address, or 1.2.3.* "
+         "for the network"},
+        {{"--no-range", "--exclude", "10.10.10.10/32"}, "nothing to search: --exclude leaves no address"},
+        {{"--no-default-address", "--exclude=1.2.0.0/16", "1.2.3.*"}, "nothing to search: --exclude leaves"},
+        {{"--networks-file", "none.net"}, "cannot read the networks file none.net: No such file or directory"},
+        {{"--networks-file", "bad.net"}, "bad.net:3: not a subnet: \"10.1.2\""},
+        {{"--networks-file", "two.net"}, "two.net:1: one network a line, not \"10.1.2.* 10.1.3.*\""},
+        {{"--networks-file", "empty.net"}, "no network to search in empty.net (one NET a line"},
+        {{"--first", "10", "--networks-file", "hostless.net"}, "nothing to search in 7.8.9.4/30 with hosts 10"},
+        {{"--no-range", "--networks-file", "site.net"}, "--no-range searches only 10.10.10.10 and takes no subnet"},
+        {{"--output=", "1.2.3.*"}, "--output needs a FILE"},
+        {{"--vendor-cache-hours", "721", "1.2.3.*"}, "--vendor-cache-hours must be a number from 0 to 720"},
+        {{"--vendor-cache-hours=1.5", "1.2.3.*"}, "--vendor-cache-hours must be a number from 0 to 720"},
+        {{"--compare", "a.json", "--format", "prometheus", "1.2.3.*"},
+         "--compare prints a table or JSON, not Prometheus text"},
+        {{"--flash-tool", "--check"}, "--flash-tool reports a tool folder and takes no --check"},
+        {{"--flash-tool", "--format", "prometheus"}, "--flash-tool reports a tool folder and takes no --format"},
     };
     for (const auto& [args, error] : wrong) {
         const auto r = Parse(args);
@@ -121,6 +160,50 @@ TEST(ScanOptionsTest, WrongUsageGivesOneLineReason)
     EXPECT_TRUE(Parse({"--version"}).options->showVersion);
     EXPECT_EQ(Parse({"--flash-tool", "--no-progress"}).options->flashToolDir, "");
     EXPECT_EQ(Parse({"--flash-tool=tools"}).options->flashToolDir, "tools");
+    // Without a parse, whether the plugin was asked for decides how the error is said.
+    EXPECT_TRUE(AsksForCheck({"--bogus", "--check"}));
+    EXPECT_FALSE(AsksForCheck({"--bogus", "--", "--check"}));
+}
+
+// The addresses a search plans, in start order, for the networks given on the command line and
+// in networks files, with networks left out.
+TEST(ScanOptionsTest, NetworksFilesAndExcludedNetworksInTheAddressPlan)
+{
+    const std::pair<std::vector<std::string>, std::string> plans[] = {
+        {{"--networks-file", "site.net"}, "10.10.10.10 10.1.2.1 10.1.2.2 10.1.2.3 10.1.3.4 10.1.3.5"},
+        {{"--networks-file=site.net", "--last", "4", "10.1.9.*"},
+         "10.10.10.10 10.1.9.1 10.1.9.2 10.1.9.3 10.1.9.4 10.1.2.1 10.1.2.2 10.1.2.3 10.1.3.4"},
+        {{"--no-default-address", "--first", "2", "--last", "4", "--networks-file", "more.net", "--networks-file",
+          "site.net"},
+         "10.1.9.2 10.1.9.3 10.1.9.4 10.1.2.2 10.1.2.3 10.1.3.4"},
+        {{"--networks-file", "site.net", "--exclude", "10.1.2.2/32", "--exclude", "10.1.3.0/24"},
+         "10.10.10.10 10.1.2.1 10.1.2.3"},
+        {{"--networks-file", "empty.net", "10.1.2.0/30"}, "10.10.10.10 10.1.2.1 10.1.2.2 10.1.2.3"},
+        {{"--exclude", "10.1.2.0/31", "10.1.2.0/30"}, "10.10.10.10 10.1.2.2 10.1.2.3"},
+        // The factory address is left out like any other, also inside a searched network.
+        {{"--last", "3", "--exclude", "10.10.10.10/32", "10.10.10.*"}, "10.10.10.1 10.10.10.2 10.10.10.3"},
+        {{"--exclude", "10.10.0.0/16", "10.1.2.0/31"}, "10.1.2.1"},
+        {{"--no-range", "--exclude", "10.1.0.0/16"}, "10.10.10.10"},
+    };
+    for (const auto& [args, expected] : plans) {
+        const auto r = Parse(args);
+        ASSERT_TRUE(r.options) << ::testing::PrintToString(args) << ": " << r.error;
+        std::string planned;
+        for (const scan::PlannedAddress& p :
+             scan::PlanAddresses(r.options->Networks(), r.options->scanRange, r.options->scanDefaultAddress))
+            planned += (planned.empty() ? "" : " ") + p.address.Text();
+        EXPECT_EQ(planned, expected) << ::testing::PrintToString(args);
+    }
+}
+
+TEST(ScanOptionsTest, TheNetworksFileIsReadWholeUpToALimit)
+{
+    std::string reason;
+    EXPECT_FALSE(ReadTextFile("/nonexistent/site.net", &reason));
+    EXPECT_EQ(reason, "No such file or directory");
+    // A device without an end is refused, not read for ever.
+    EXPECT_FALSE(ReadTextFile("/dev/zero", &reason));
+    EXPECT_EQ(reason, "larger than 1024 KiB");
 }
 
 TEST(ScanOptionsTest, UsageNamesEveryOptionWithItsHelpInOneColumn)
@@ -129,14 +212,17 @@ TEST(ScanOptionsTest, UsageNamesEveryOptionWithItsHelpInOneColumn)
     std::istringstream lines(usage);
     for (std::string line; std::getline(lines, line);) {
         EXPECT_LE(line.size(), 104u) << line;
-        if (line.rfind("  ", 0) != 0 || line.size() <= 32)
+        // An option too wide for the column has its help on the lines below.
+        if (line.rfind("  ", 0) != 0 || line.size() <= 32 || line.find("  ", 2) == std::string::npos)
             continue;
         // The help starts after 31 characters, at least two of them blanks, or continues there.
         EXPECT_NE(line[31], ' ') << line;
         EXPECT_EQ(line.substr(29, 2), "  ") << line;
     }
-    for (const char* option : {"--first N, --last N", "--user NAME", "--jobs N", "--format table|csv|json",
-                               "--flash-tool [DIR]", "--version, --help", "\n  --  "})
+    for (const std::string& option : std::vector<std::string>{
+             "--first N, --last N", "--user NAME", "--jobs N",
+             "--format table|csv|json|prometheus\n" + std::string(31, ' '), "--flash-tool [DIR]", "--version, --help",
+             "\n  --  ", "--networks-file FILE", "--exclude NET", "--output FILE", "--check", "--vendor-cache-hours H"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     // The defaults it names are the core's.
     EXPECT_NE(usage.find("default admin\n"), std::string::npos);

@@ -69,6 +69,9 @@ TEST(OutputFileTest, ANewFileForTheCollectorAndReplacementsBesideIt)
     EXPECT_EQ(WriteOutputFile(link.string(), "two\n", err.file), 0);
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(testsupport::TempFolder::ReadFile(real), "two\n");
+    // What the file held before is read the same way, for the text of a failed search.
+    EXPECT_EQ(ReadPreviousOutput(link.string()), "two\n");
+    EXPECT_EQ(ReadPreviousOutput((folder.Path() / "none.prom").string()), "");
 }
 
 TEST(OutputFileTest, PipesAndDevicesAreWrittenNeverReplaced)
@@ -85,6 +88,9 @@ TEST(OutputFileTest, PipesAndDevicesAreWrittenNeverReplaced)
     EXPECT_EQ(fs::status(fifo).type(), fs::file_type::fifo);
     EXPECT_EQ(WriteOutputFile("/dev/null", "gone\n", err.file), 0);
     EXPECT_EQ(fs::status("/dev/null").type(), fs::file_type::character);
+    // Nothing of ours is in them: never read, and a pipe without a writer holds nothing up.
+    EXPECT_EQ(ReadPreviousOutput(fifo.string()), "");
+    EXPECT_EQ(ReadPreviousOutput("/dev/zero"), "");
 }
 
 TEST(OutputFileTest, FailuresLeaveTheOldFileAndSaySoInOneLine)

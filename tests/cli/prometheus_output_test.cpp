@@ -2,6 +2,7 @@
 // own promtool, with the texts a hostile adapter may send.
 #include "cli/prometheus_output.h"
 #include "resources/string_table.h"
+#include "scan/record/record_format.h"
 #include "testsupport/child_process.h"
 #include "testsupport/temp_folder.h"
 
@@ -185,7 +186,11 @@ TEST(PrometheusOutputTest, OneSeriesSetPerAdapterAndTheSearchItself)
     notFound.ip = "192.168.77.99";
     const std::vector<DeviceRecord> records = {Legacy("192.168.77.100"), upToDate, noAnswer, old, refused, notFound,
                                                Legacy("192.168.77.100")};
-    const std::vector<Sample> samples = Parse(FormatPrometheus(records, kSummary));
+    const std::string text = FormatPrometheus(records, kSummary);
+    // The list format is the adapters' part of it.
+    EXPECT_EQ(text.rfind(FormatRecords(records, RecordFormat::Prometheus), 0), 0u);
+    EXPECT_EQ(FormatRecords(records, RecordFormat::Prometheus).find("trawlix_search_"), std::string::npos);
+    const std::vector<Sample> samples = Parse(text);
     trawlix::SetLanguage(trawlix::Language::English);
 
     // In address order, each address once, a refused adapter without the "Access denied!" model.
@@ -248,6 +253,11 @@ TEST(PrometheusOutputTest, AFailedSearchKeepsTheAdaptersOfThePreviousFile)
     // A failure after a failure keeps them still; without a previous file there are none.
     EXPECT_EQ(FormatPrometheusAfterFailure(text, failed), text);
     EXPECT_TRUE(Named(Parse(FormatPrometheusAfterFailure("", failed)), "trawlix_adapter_info").empty());
+    // A previous file cut short (by a full disk, say) loses its broken last line, not the file.
+    const std::string cut = previous.substr(0, previous.find("10.0.0.2") + 4);
+    const std::vector<Sample> fromCut = Parse(FormatPrometheusAfterFailure(cut, failed));
+    EXPECT_EQ(Named(fromCut, "trawlix_adapter_info").size(), 1u);
+    EXPECT_EQ(Named(fromCut, "trawlix_search_adapters")[0].value, "1");
 
     bool available = false;
     const std::string verdict = Promtool(text, &available);

@@ -155,13 +155,16 @@ public:
             gate.second = true;
     }
 
-    JobProbes Probes()
+    // The window's probes for each of its searches.
+    std::function<JobProbes()> Probes()
     {
-        JobProbes probes;
-        probes.families = testsupport::FakeFamilies(
-            [this](const ProbeTarget& target, DeviceRecord& record) { return Probe(target, record, false); },
-            [this](const ProbeTarget& target, DeviceRecord& record) { return Probe(target, record, true); });
-        return probes;
+        return [this] {
+            JobProbes probes;
+            probes.families = testsupport::FakeFamilies(
+                [this](const ProbeTarget& target, DeviceRecord& record) { return Probe(target, record, false); },
+                [this](const ProbeTarget& target, DeviceRecord& record) { return Probe(target, record, true); });
+            return probes;
+        };
     }
 
     // "user:password" of every probe so far.

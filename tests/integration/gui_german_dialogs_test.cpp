@@ -124,7 +124,7 @@ TEST(GermanQtTexts, ExportDialogAndItsOverwriteQuestionSpeakGerman)
     // The factory address is not searched, so no route is looked at; no helper is ever run.
     FactoryRouteAccess route;
     route.helper = {};
-    CTrawlixDlg window(app, MakeJobProbes(probes), route, [](const QUrl&) { return true; });
+    CTrawlixDlg window(app, MakeSearchProbes(probes), route, [](const QUrl&) { return true; });
     window.interfaceAddresses = [] { return std::vector<InterfaceAddress>{}; };
     window.show();
     QApplication::setActiveWindow(&window);

@@ -47,6 +47,16 @@ host 10.58.0.8 silent
 host 10.58.0.9 silent
 host 10.58.0.10 silent
 host 10.58.0.11 silent
+legacy 10.61.0.1 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:06:01|location=Row 1
+legacy 10.61.0.2 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:06:02|location=Row 2
+legacy 10.61.0.3 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:06:03|location=Row 3
+legacy 10.61.0.4 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:06:04|location=Row 4
+legacy 10.61.0.5 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:06:05|location=Row 5
+legacy 10.61.0.6 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:06:06|location=Row 6
+legacy 10.61.0.7 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:06:07|location=Row 7
+legacy 10.61.0.8 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:06:08|location=Row 8
+legacy 10.61.0.9 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:06:09|location=Row 9
+legacy 10.61.0.10 plain hardware=LX300 16MB|firmware=LX200 v 4.26.16|mac=00:00:00:00:06:10|location=Row 10
 vendor 10.99.0.1
 latest 17 16 4.30
 latest 7 5 4.30
@@ -83,7 +93,9 @@ protected:
         folder_ = new testsupport::TempFolder;
         std::string failed;
         ASSERT_TRUE(testsupport::AddNetworkAddresses(kNetwork, &failed)) << failed;
-        sim_ = new ChildProcess(TRAWLIX_SIM_PATH, {folder_->WriteFile("test.net", kNetwork).string()});
+        logPath_ = (folder_->Path() / "requests.log").string();
+        sim_ =
+            new ChildProcess(TRAWLIX_SIM_PATH, {folder_->WriteFile("test.net", kNetwork).string(), "--log", logPath_});
         ASSERT_TRUE(sim_->WaitForOutput("ready", 30s)) << sim_->Errors();
     }
     static void TearDownTestSuite()
@@ -110,7 +122,7 @@ protected:
         FactoryRouteAccess route;
         route.helper = {};
         auto noBrowser = [](const QUrl&) { return true; };
-        auto window = std::make_unique<CTrawlixDlg>(app, MakeJobProbes(probes), route, noBrowser);
+        auto window = std::make_unique<CTrawlixDlg>(app, MakeSearchProbes(probes), route, noBrowser);
         window->interfaceAddresses = [] { return std::vector<InterfaceAddress>{}; };
         window->show();
         return window;
@@ -138,14 +150,34 @@ protected:
         return QStringLiteral("(no row)");
     }
 
+    // How often the vendor was asked about `target` so far, once the count reaches `atLeast` (the
+    // simulator logs a request just after its answer has gone out).
+    static int VendorRequests(const std::string& target, int atLeast = 0)
+    {
+        int count = 0;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::istringstream lines(testsupport::TempFolder::ReadFile(logPath_));
+            std::string address, method, logged, status;
+            count = 0;
+            while (lines >> address >> method >> logged >> status)
+                count += logged == target ? 1 : 0;
+            if (count >= atLeast)
+                break;
+            std::this_thread::sleep_for(20ms);
+        }
+        return count;
+    }
+
     static testsupport::TempFolder* folder_;
     static ChildProcess* sim_;
+    static std::string logPath_;
     trawlix::ui::GuiQueueBridge bridge{[](int) {}};
     AppSettings app;
 };
 
 testsupport::TempFolder* WindowOnSimulatedNetwork::folder_ = nullptr;
 ChildProcess* WindowOnSimulatedNetwork::sim_ = nullptr;
+std::string WindowOnSimulatedNetwork::logPath_;
 
 TEST_F(WindowOnSimulatedNetwork, SearchListsEveryAdapterAndEndsWithTheFirstRowSelected)
 {
@@ -235,6 +267,25 @@ TEST_F(WindowOnSimulatedNetwork, StopWithTenHangingHostsReturnsToIdleAtOnce)
     ASSERT_TRUE(WaitUntil([&] { return Rows(*window) == 2; }));
     Click(*window, CTrawlixDlg::kIdStartStop);
     EXPECT_FALSE(window->IsSearching());
+}
+
+// Ten adapters with one firmware: each search of the window asks the vendor about it once, and
+// the next search asks anew.
+TEST_F(WindowOnSimulatedNetwork, EachSearchAsksTheVendorOncePerFirmware)
+{
+    const std::string target = "/cgi-bin/kvt_update.cgi?ver=426&oem=16&dev=17";
+    app.scanDefaultAddress = false;
+    app.subnet = "10.61.0.*";
+    app.lastHost = 10;
+    auto window = Open();
+    const int before = VendorRequests(target);
+    for (int search = 1; search <= 2; ++search) {
+        Click(*window, CTrawlixDlg::kIdStartStop);
+        ASSERT_TRUE(WaitUntil([&] { return !window->IsSearching(); }));
+        ASSERT_EQ(Rows(*window), 10);
+        EXPECT_EQ(Column(*window, 2), QStringList(10, QStringLiteral("Available (4.30)")));
+        EXPECT_EQ(VendorRequests(target, before + search), before + search) << "search " << search;
+    }
 }
 
 // The list shows the override by its code, so the row reads as it is.

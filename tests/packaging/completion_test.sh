@@ -1,7 +1,7 @@
 #!/bin/bash
 # The bash completion of trawlix-scan, as bash runs it: every option that --help names, the
-# choices of --format and --lang, file names after --compare and --password-file, folders after
-# --flash-tool, nothing after options that take free text.
+# choices of --format and --lang, file names after --compare, --password-file, --networks-file and
+# --output, folders after --flash-tool, nothing after options that take free text.
 #   completion_test.sh COMPLETION-FILE TRAWLIX-SCAN
 set -u
 completion=$1
@@ -56,12 +56,17 @@ for option in $("$scan" --help | grep -oE -- '--[a-z][a-z0-9-]*' | sort -u); do
     esac
 done
 expect "--first --flash-tool --format" --f
-expect "csv json table" --format ""
+expect "csv json prometheus table" --format ""
+expect "prometheus" --format p
 expect "csv" --format = c
 expect "en" --lang = e
 expect "de en" --lang ""
 expect "inventory.json password.txt tools" --compare ""
 expect "password.txt" --password-file pa
+expect "inventory.json password.txt tools" --networks-file ""
+expect "inventory.json" --output in
+expect "" --exclude ""
+expect "" --vendor-cache-hours ""
 expect "tools" --flash-tool ""
 expect "--first --flash-tool --format" --flash-tool --f
 expect "" --jobs ""

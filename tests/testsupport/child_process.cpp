@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -68,6 +69,21 @@ void ChildProcess::Signal(int signal) const
 {
     if (pid_ > 0)
         ::kill(pid_, signal);
+}
+
+bool ChildProcess::WaitUntilCatching(int signal, std::chrono::milliseconds limit) const
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    do {
+        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("SigCgt:", 0) == 0 &&
+                (std::stoull(line.substr(7), nullptr, 16) & (1ull << (signal - 1))) != 0)
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
 }
 
 bool ChildProcess::Wait(std::chrono::milliseconds limit)

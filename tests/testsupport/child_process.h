@@ -21,6 +21,9 @@ public:
     [[nodiscard]] bool Started() const { return pid_ > 0; }
     [[nodiscard]] pid_t Pid() const { return pid_; }
     void Signal(int signal) const;
+    // Waits until the child handles `signal` itself (its handler is installed); false when it did
+    // not within `limit`.
+    bool WaitUntilCatching(int signal, std::chrono::milliseconds limit) const;
     // Waits for the end; false when the child still runs after `limit` (then it keeps running).
     bool Wait(std::chrono::milliseconds limit);
     // Waits until the standard output contains `text`; false when the child ended or `limit` passed.

@@ -149,7 +149,7 @@ int main(int argc, char** argv)
         route.system.lookup = [](std::uint32_t) { return net::RouteLookup{net::RouteLookup::Kind::Local, 1, 0}; };
         route.system.add = [](std::uint32_t, int) { return EPERM; };
         route.helper = {};
-        CTrawlixDlg window(settings, MakeJobProbes(probes), route, [](const QUrl&) { return true; });
+        CTrawlixDlg window(settings, MakeSearchProbes(probes), route, [](const QUrl&) { return true; });
         window.interfaceAddresses = [] { return std::vector<InterfaceAddress>{}; };
         window.show();
         // The automatic search starts once the window is up; wait for it to end.
