@@ -196,8 +196,10 @@ TEST_F(SimulatedNetwork, CoreSearchFindsEveryAdapterOnceWithTheRealProbes)
     ASSERT_NO_FATAL_FAILURE(SearchTestNetwork(window, watched, true));
 
     EXPECT_LE(peak, 10);
-    ASSERT_FALSE(order.empty());
-    EXPECT_EQ(order.front(), "10.10.10.10");
+    // The factory address is started first; the first jobs' threads may reach their probes in
+    // any order, so it is among the first wave.
+    ASSERT_GE(order.size(), 10u);
+    EXPECT_NE(std::find(order.begin(), order.begin() + 10, "10.10.10.10"), order.begin() + 10);
     EXPECT_EQ(legacyCalls.size(), 255u);
     for (const auto& [address, calls] : legacyCalls)
         EXPECT_EQ(calls, 1) << address;
