@@ -17,8 +17,15 @@
 #include <exception>
 #include <memory>
 #include <sstream>
+#include <string_view>
 
 namespace {
+
+// The member `key` of a JSON object, or nullptr; keys may hold any byte, so by length.
+const Json::Value* Member(const Json::Value& object, std::string_view key)
+{
+    return object.find(key.data(), key.data() + key.size());
+}
 
 InventoryReadResult NotAResult(const std::string& reason)
 {
@@ -134,7 +141,7 @@ InventoryReadResult ParseInventory(const std::string& json)
     }
     const Json::Value* list = &root;
     if (root.isObject())
-        list = root.find("devices", "devices" + std::strlen("devices"));
+        list = Member(root, "devices");
     if (list == nullptr || !list->isArray())
         return NotAResult("no list of devices");
 
@@ -148,7 +155,7 @@ InventoryReadResult ParseInventory(const std::string& json)
         record.found = true;
         // Every column must be there; the record's other texts may be missing.
         auto readText = [&](std::string_view key, std::string DeviceRecord::*field, bool required) {
-            const Json::Value* value = entry.find(key.data(), key.data() + key.size());
+            const Json::Value* value = Member(entry, key);
             if (value == nullptr && !required)
                 return true;
             if (value == nullptr || !value->isString())
@@ -166,13 +173,13 @@ InventoryReadResult ParseInventory(const std::string& json)
         }
         if (!IsDottedQuad(record.ip))
             return NotAResult(which + " has no IPv4 address in \"ip\"");
-        const Json::Value* state = entry.find("updateState", "updateState" + std::strlen("updateState"));
+        const Json::Value* state = Member(entry, "updateState");
         if (state == nullptr || !state->isInt())
             return NotAResult(which + " has no number \"updateState\"");
         record.updateState = state->asInt();
-        if (const Json::Value* id = entry.find("deviceId", "deviceId" + std::strlen("deviceId")); id && id->isInt())
+        if (const Json::Value* id = Member(entry, "deviceId"); id && id->isInt())
             record.deviceId = id->asInt();
-        if (const Json::Value* api = entry.find("jsonApi", "jsonApi" + std::strlen("jsonApi")); api && api->isBool())
+        if (const Json::Value* api = Member(entry, "jsonApi"); api && api->isBool())
             record.jsonApi = api->asBool();
         for (const RecordTextField& text : RecordTexts())
             record.*text.field = RecordTextShownAs(record.*text.field, record.jsonApi);
