@@ -2,7 +2,6 @@
 // network namespace of the test's own.
 #include "net/route_netlink.h"
 #include "testsupport/child_process.h"
-#include "testsupport/private_network.h"
 
 #include <gtest/gtest.h>
 
@@ -135,11 +134,3 @@ TEST_F(FactoryRouteHelper, AddsTheRouteOnceThroughAnInterfaceThatIsUp)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!testsupport::EnterPrivateNetworkOrSaySkipped())
-        return testsupport::kSkippedExitCode;
-    return RUN_ALL_TESTS();
-}

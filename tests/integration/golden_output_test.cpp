@@ -91,11 +91,3 @@ TEST_F(GoldenOutput, TrawlixScanPrintsWhatTheGoldenFilesHold)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!testsupport::EnterPrivateNetworkOrSaySkipped())
-        return testsupport::kSkippedExitCode;
-    return RUN_ALL_TESTS();
-}

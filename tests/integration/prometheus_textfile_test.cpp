@@ -179,11 +179,3 @@ TEST(PrometheusTextfile, TheSiteSearchShowsEverySimulatedAdapterInPrometheus)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!testsupport::EnterPrivateNetworkOrSaySkipped())
-        return testsupport::kSkippedExitCode;
-    return RUN_ALL_TESTS();
-}

@@ -214,11 +214,3 @@ TEST_F(ProxyEnvironment, TheKnockJudgesEveryAddressWithADeadProxySet)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!testsupport::EnterPrivateNetworkOrSaySkipped())
-        return testsupport::kSkippedExitCode;
-    return RUN_ALL_TESTS();
-}

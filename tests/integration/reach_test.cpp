@@ -313,11 +313,3 @@ TEST_F(ShippedNetworks, ExplainNamesTheReasonOfEveryAddressNotListed)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!testsupport::EnterPrivateNetworkOrSaySkipped())
-        return testsupport::kSkippedExitCode;
-    return RUN_ALL_TESTS();
-}

@@ -187,11 +187,3 @@ TEST_F(VendorSharing, TrawlixScanAsksOncePerFirmwareAndWithTheCacheNotAgain)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!testsupport::EnterPrivateNetworkOrSaySkipped())
-        return testsupport::kSkippedExitCode;
-    return RUN_ALL_TESTS();
-}
