@@ -22,6 +22,7 @@ enum class Takes {
     Nothing,       // no value; "--name=..." counts as the option itself
     Flag,          // no value; "--name=..." is an unknown option
     Value,         // the next argument, or what follows "="
+    Text,          // as Value, but an empty value counts as missing
     OptionalValue, // what follows "=", or the next argument unless that is an option
     EndOfOptions   // every later argument is a network
 };
@@ -60,6 +61,14 @@ template <bool ScanOptions::*Member, bool Value>
 std::string Switch(ScanOptions& options, const std::string&, const ParseContext&)
 {
     options.*Member = Value;
+    return {};
+}
+
+// The Apply of an option whose value `Member` takes as it is.
+template <std::string ScanOptions::*Member>
+std::string Set(ScanOptions& options, const std::string& value, const ParseContext&)
+{
+    options.*Member = value;
     return {};
 }
 
@@ -192,12 +201,8 @@ const std::vector<Option>& Options()
                  o.login.useHttps = false;
                  return std::string();
              }},
-            {"--update-server", "", Takes::Value, "--update-server needs HOST[:PORT]", "--update-server HOST[:PORT]",
-             std::string("the vendor's web server, default ") + kDefaultUpdateServer,
-             [](ScanOptions& o, const std::string& v, const ParseContext&) {
-                 o.updateServer = v;
-                 return v.empty() ? std::string("--update-server needs HOST[:PORT]") : std::string();
-             }},
+            {"--update-server", "", Takes::Text, "--update-server needs HOST[:PORT]", "--update-server HOST[:PORT]",
+             std::string("the vendor's web server, default ") + kDefaultUpdateServer, Set<&ScanOptions::updateServer>},
             {"--vendor-cache-hours", "", Takes::Value,
              "--vendor-cache-hours must be a number from 0 to " + std::to_string(kMostCacheHours),
              "--vendor-cache-hours H",
@@ -246,23 +251,16 @@ const std::vector<Option>& Options()
              "after the list, on standard error: why each searched address that\nanswered is not listed, and how "
              "many did not answer at all (with\n--format json: an array of {ip, reason, detail})",
              Switch<&ScanOptions::explain, true>},
-            {"--compare", "", Takes::Value, "--compare needs the FILE of an earlier --format json result",
+            {"--compare", "", Takes::Text, "--compare needs the FILE of an earlier --format json result",
              "--compare FILE",
              "after the search, what changed since FILE (an earlier --format\njson result): adapters new, gone, and "
              "changed (matched by MAC\naddress, else by IP address)",
-             [](ScanOptions& o, const std::string& v, const ParseContext&) {
-                 o.compareFile = v;
-                 return v.empty() ? std::string("--compare needs the FILE of an earlier --format json result")
-                                  : std::string();
-             }},
-            {"--output", "", Takes::Value, "--output needs a FILE", "--output FILE",
+             Set<&ScanOptions::compareFile>},
+            {"--output", "", Takes::Text, "--output needs a FILE", "--output FILE",
              "write the result to FILE instead of standard output: beside it,\nthen renamed into place. An "
              "interrupted or failed search leaves\nFILE as it was; Prometheus text keeps the adapters of FILE "
              "and\nsays trawlix_search_success 0",
-             [](ScanOptions& o, const std::string& v, const ParseContext&) {
-                 o.outputFile = v;
-                 return v.empty() ? std::string("--output needs a FILE") : std::string();
-             }},
+             Set<&ScanOptions::outputFile>},
             {"--check", "", Takes::Flag, "", "--check",
              "a monitoring plugin: one status line with performance data on\nstandard output (the result goes "
              "only to --output FILE) and the\nexit status 0 OK, 1 WARNING (firmware updates available; with\n"
@@ -473,11 +471,14 @@ ParseResult ParseScanOptions(const std::vector<std::string>& args, const char* e
         case Takes::Flag:
             break;
         case Takes::Value:
+        case Takes::Text:
             if (inlineValue)
                 value = *inlineValue;
             else if (i + 1 < args.size())
                 value = args[++i];
             else
+                return Fail(option->missing);
+            if (option->takes == Takes::Text && value.empty())
                 return Fail(option->missing);
             break;
         case Takes::OptionalValue:
