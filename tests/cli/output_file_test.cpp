@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -19,15 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::string> Names(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // What WriteOutputFile said on its error stream.
 struct Errors
@@ -57,7 +47,7 @@ TEST(OutputFileTest, ANewFileForTheCollectorAndReplacementsBesideIt)
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
     EXPECT_EQ(WriteOutputFile(prom.string(), "second\n", err.file), 0);
     EXPECT_EQ(testsupport::TempFolder::ReadFile(prom), "second\n");
-    EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"trawlix.prom"});
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"trawlix.prom"});
     EXPECT_EQ(err.Text(), "");
 
     // Through a link the file it names is replaced; the link stays a link.
@@ -114,7 +104,7 @@ TEST(OutputFileTest, FailuresLeaveTheOldFileAndSaySoInOneLine)
         EXPECT_EQ(err.Text(), "trawlix-scan: cannot write " + c.path + ": " + c.message + "\n");
     }
     EXPECT_EQ(testsupport::TempFolder::ReadFile(prom), "old\n");
-    EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"trawlix.prom"});
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"trawlix.prom"});
 }
 
 } // namespace

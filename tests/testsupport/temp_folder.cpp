@@ -1,5 +1,6 @@
 #include "testsupport/temp_folder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -30,6 +31,15 @@ std::filesystem::path TempFolder::WriteFile(const std::string& name, const std::
     if (!out)
         throw std::runtime_error("cannot write " + file.string());
     return file;
+}
+
+std::vector<std::string> TempFolder::Names() const
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string TempFolder::ReadFile(const std::filesystem::path& file)

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -18,6 +19,8 @@ public:
     [[nodiscard]] const std::filesystem::path& Path() const { return path_; }
     // Writes `bytes` to `name` inside the folder and returns the full path.
     std::filesystem::path WriteFile(const std::string& name, const std::string& bytes) const;
+    // The names of the folder's entries, sorted: what a write left behind.
+    [[nodiscard]] std::vector<std::string> Names() const;
     // Reads a whole file as bytes.
     [[nodiscard]] static std::string ReadFile(const std::filesystem::path& file);
 

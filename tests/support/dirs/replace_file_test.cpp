@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
@@ -17,15 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::string> Names(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST(ReplaceFileTest, WritesWholeOrLeavesTheOldFile)
 {
@@ -50,12 +40,12 @@ TEST(ReplaceFileTest, WritesWholeOrLeavesTheOldFile)
     std::signal(SIGXFSZ, action);
     EXPECT_EQ(error, EFBIG);
     EXPECT_EQ(testsupport::TempFolder::ReadFile(list), "new\n");
-    EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"list.csv"});
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"list.csv"});
 
     // A step that fails at once; a new file is made.
     EXPECT_EQ(ReplaceFile((folder.Path() / "gone" / "list.csv").string(), "x"), ENOENT);
     EXPECT_EQ(ReplaceFile((folder.Path() / "new.json").string(), "[]\n"), 0);
-    EXPECT_EQ(Names(folder.Path()), (std::vector<std::string>{"list.csv", "new.json"}));
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"list.csv", "new.json"}));
 }
 
 } // namespace
